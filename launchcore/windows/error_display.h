@@ -1,0 +1,31 @@
+// The error display: a message box in GUI error mode, otherwise the console or standard
+// error, always pointing the user to the log. Fatal variants end the process with code 1.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+void showError(const std::wstring& text);
+
+// formatMessage followed by showError.
+void showMessage(int id);
+void showMessage(int id, const wchar_t* argument);
+void showMessage(int id, const char* argument);
+
+[[noreturn]] void fatalError(const std::wstring& text);
+[[noreturn]] void fatalMessage(int id);
+[[noreturn]] void fatalMessage(int id, const wchar_t* argument);
+[[noreturn]] void fatalMessage(int id, const char* argument);
+
+// Plain progress text for the console.
+void writeConsole(const char* text);
+
+bool guiErrorMode();
+void disableGuiErrorMode();
+void setErrorOwnerWindow(HWND owner);
+void setConsoleAttached(bool attached);
+bool consoleAttached();
+
+// The keep-log question: shows the log path and offers an Explorer window on it.
+void offerToShowLog();

@@ -1,0 +1,1 @@
+#include "testing/process_runner.h"
