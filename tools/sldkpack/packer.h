@@ -36,7 +36,7 @@ struct LauncherModel {
     std::vector<IncludedFile> files;
     std::vector<uint8_t> trailer;
     // Fill entries 2002 (count) and 2003 (";"-joined names) from files unless config
-    // already has them.
+    // already has them. Without files neither entry is added.
     bool fillPayloadEntries = true;
 };
 

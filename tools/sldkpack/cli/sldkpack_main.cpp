@@ -1,0 +1,101 @@
+// Argument parsing and the `build` command.
+#include "tools/sldkpack/cli/cli.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <ostream>
+#include <string_view>
+
+namespace sldkpack {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The image goes to OUT.tmp first and is renamed into place, so a failed or interrupted
+// build never leaves a half-written launcher under the requested name.
+void writeAtomically(const fs::path& target, const std::vector<uint8_t>& bytes) {
+    fs::path temporary = target;
+    temporary += ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out)
+            throw PackError("cannot write '" + temporary.string() + "': " + std::strerror(errno));
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            throw PackError("cannot write '" + temporary.string() + "'");
+        }
+    }
+    std::error_code ec;
+    fs::rename(temporary, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        throw PackError("cannot rename '" + temporary.string() + "' to '" + target.string() + "': " + ec.message());
+    }
+}
+
+int runBuild(const fs::path& stubPath, const fs::path& configPath, const fs::path& outPath, std::ostream& out) {
+    const auto stub = readFileBytes(stubPath, "stub");
+    try {
+        endOfLastSection(stub);
+    } catch (const PackError& error) {
+        throw PackError("stub '" + stubPath.string() + "' is " + error.what());
+    }
+    const LauncherModel model = loadModel(configPath);
+    const auto image = buildLauncher(stub, model);
+    writeAtomically(outPath, image);
+    out << "wrote " << outPath.string() << " (" << image.size() << " bytes)\n";
+    return kExitOk;
+}
+
+} // namespace
+
+int sldkpackMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    CLI::App app{"sldkpack: writes, inspects and verifies launcher executables", "sldkpack"};
+    app.require_subcommand(1);
+
+    std::string stub, config, output, inspected, verified;
+    auto* build = app.add_subcommand("build", "append a launcher's data to a stub executable");
+    build->add_option("--stub", stub, "the stub executable (a PE file)")->required();
+    build->add_option("--config", config, "the launcher's TOML description")->required();
+    build->add_option("--out", output, "the launcher to write")->required();
+    auto* inspect = app.add_subcommand("inspect", "print a launcher's appended data");
+    inspect->add_option("launcher", inspected, "the launcher executable")->required();
+    auto* verify = app.add_subcommand("verify", "check the magic and the CRC-32 of a launcher");
+    verify->add_option("launcher", verified, "the launcher executable")->required();
+
+    // CLI11 reports a misspelt command only as a missing one; name the word instead.
+    if (argc > 1 && argv[1][0] != '-' && std::string_view(argv[1]) != "build" &&
+        std::string_view(argv[1]) != "inspect" && std::string_view(argv[1]) != "verify") {
+        err << "sldkpack: unknown command '" << argv[1] << "' (expected build, inspect or verify)\n";
+        return kExitBadInput;
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error, out, err);
+        return code == 0 ? kExitOk : kExitBadInput;
+    }
+
+    try {
+        if (build->parsed())
+            return runBuild(stub, config, output, out);
+        if (inspect->parsed())
+            return runInspect(inspected, out, err);
+        return runVerify(verified, out, err);
+    } catch (const PackError& error) {
+        err << "sldkpack: " << error.what() << "\n";
+        return kExitBadInput;
+    } catch (const std::exception& error) {
+        err << "sldkpack: " << error.what() << "\n";
+        return kExitBadInput;
+    }
+}
+
+} // namespace sldkpack
