@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <string>
+
 // Formats are wide printf formats with Microsoft meanings ("%s" UTF-16, "%S" 8-bit).
 void logLine(const wchar_t* format, ...);
 void logError(const wchar_t* format, ...);
@@ -17,3 +20,7 @@ void setKeepLogRequested();
 
 // Routes the Windows-free code's diagnostic lines into this log.
 void installDiagnosticSink();
+
+// The "[s:ms] " prefix of a line written at now for a log started at start (milliseconds,
+// both kept to 32 bits).
+std::wstring logLinePrefix(uint32_t now, uint32_t start);

@@ -29,3 +29,10 @@ bool consoleAttached();
 
 // The keep-log question: shows the log path and offers an Explorer window on it.
 void offerToShowLog();
+
+// The text showError shows: the text, then "\n\nLog: " and the long log path when there is a
+// log (which marks the log as kept).
+std::wstring errorDisplayText(const std::wstring& text);
+
+// The command line that opens an Explorer window with the file selected.
+std::wstring explorerSelectCommand(const std::wstring& file);
