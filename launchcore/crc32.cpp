@@ -1,0 +1,32 @@
+#include "launchcore/crc32.h"
+
+#include <array>
+
+namespace {
+
+constexpr std::array<uint32_t, 256> makeTable()
+{
+    std::array<uint32_t, 256> table{};
+    for (uint32_t n = 0; n < 256; ++n) {
+        uint32_t c = n;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        table[n] = c;
+    }
+    return table;
+}
+
+constexpr std::array<uint32_t, 256> kTable = makeTable();
+
+} // namespace
+
+// The running value is kept complemented between calls, as zlib's crc32() does, so that
+// feeding the bytes in pieces gives the same result as one call.
+uint32_t crc32Update(uint32_t crc, const void* data, size_t length)
+{
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    crc = ~crc;
+    for (size_t i = 0; i < length; ++i)
+        crc = kTable[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
