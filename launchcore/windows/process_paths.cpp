@@ -1,5 +1,6 @@
 #include "launchcore/windows/process_paths.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "launchcore/path_text.h"
@@ -143,10 +144,8 @@ std::string computeModuleAnsiPath()
             return collapseBackslashes(narrow);
     }
 
-    // With 8.3 names switched off the command processor prints the long name in the OEM
-    // code page with "?" for what it cannot show; such a text names no file.
     narrow = shortNameFromShell(longPath);
-    if (endsWithExe(narrow) && !hasWildcard(narrow) && fileAttributesFound(narrow))
+    if (usableShellShortName(narrow))
         return collapseBackslashes(narrow);
 
     std::string ansiName;
@@ -164,7 +163,8 @@ std::string computeModuleAnsiPath()
             return {};
         buffer.resize(size * 2);
     }
-    return collapseBackslashes(shortPathNameA(ansiName));
+    const std::string shortName = shortPathNameA(ansiName);
+    return collapseBackslashes(shortName.empty() ? ansiName : shortName);
 }
 
 std::wstring lowerAsciiW(std::wstring text)
@@ -208,6 +208,13 @@ bool findFirstA(const std::string& path, WIN32_FIND_DATAA* found)
 
 } // namespace
 
+bool usableShellShortName(const std::string& name)
+{
+    // With 8.3 names switched off the command processor prints the long name in the OEM
+    // code page with "?" for what it cannot show; such a text names no file.
+    return endsWithExe(name) && !hasWildcard(name) && fileAttributesFound(name);
+}
+
 const std::wstring& moduleLongPath()
 {
     static const std::wstring path = collapse(moduleNames().longName);
@@ -216,13 +223,17 @@ const std::wstring& moduleLongPath()
 
 const std::string& moduleAnsiPath()
 {
-    static const std::string path = [] {
-        std::string ansi = computeModuleAnsiPath();
+    // Cached before the log line, so a log that asks for the path while it sets itself up
+    // finds it instead of re-entering the computation.
+    static std::string path;
+    static bool computed = false;
+    if (!computed) {
+        path = computeModuleAnsiPath();
+        computed = true;
         const ModuleNames& names = moduleNames();
         logLine(L"init file name %s %s %d %d", names.raw.c_str(), names.longName.c_str(),
                 static_cast<int>(names.longResult), static_cast<int>(names.longError));
-        return ansi;
-    }();
+    }
     return path;
 }
 

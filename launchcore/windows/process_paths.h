@@ -12,6 +12,10 @@ const std::wstring& moduleLongPath();
 // exactly, else the command processor's short name, else GetModuleFileNameA's short form.
 const std::string& moduleAnsiPath();
 
+// Whether the command processor's answer for the module's short name can stand for it: an
+// ".exe" that exists and has no "?" from characters the console code page lacks.
+bool usableShellShortName(const std::string& name);
+
 // The launcher directory with its trailing backslash: 8-bit, the 8-bit form widened, UTF-16.
 const std::string& launcherDirectoryAnsi();
 const std::wstring& launcherDirectoryWidened();

@@ -16,6 +16,13 @@ void splitProcessCommandLine();
 // and the keep-log question.
 void commonStartup(HINSTANCE instance, std::vector<std::wstring>& arguments, bool manualTemporaryDirectoryAllowed);
 
+// The two argument switches of commonStartup. The keep-log switch counts only as element 1
+// and is removed (true when it was there). The first "-temp"/"/temp" takes the next element
+// as the manual temporary directory: a usable one stays in the vector with its switch, an
+// unusable one is removed with it, a switch without a value is removed alone.
+bool takeKeepLogSwitch(std::vector<std::wstring>& arguments);
+void takeManualTemporaryDirectory(std::vector<std::wstring>& arguments);
+
 HINSTANCE instanceHandle();
 
 // The product kind letter of entry 2001 and its word ("vexon" or "sealdeck").

@@ -14,7 +14,17 @@ bool temporaryDirectoryFallbackUsed();
 
 // A manual temporary directory ("-temp DIR") checked and set by the start-up; both forms
 // override the search. Returns false (and sets nothing) when it is not usable.
-bool setManualTemporaryDirectory(const std::wstring& directory);
+// ansiForm receives the 8-bit form that was checked (also when it is not usable).
+bool setManualTemporaryDirectory(const std::wstring& directory, std::string* ansiForm = nullptr);
+
+// Whether a directory can hold the launcher's files: created first when asked, its long
+// form free of characters the ANSI code page lacks when asked, and a probe directory can be
+// made in it.
+bool isUsableDirectory(const std::wstring& directory, bool create, bool ansiCheck);
+
+// One uncached walk over the candidate directories; empty when none is usable. The
+// temporary directory caches the first answer; tests call this to see the candidates.
+std::wstring searchTemporaryDirectory(bool& fallbackUsed);
 
 // A new unique file name in the 8-bit temporary directory.
 std::string tempFileName();

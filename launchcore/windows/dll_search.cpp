@@ -1,0 +1,148 @@
+#include "launchcore/windows/dll_search.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "launchcore/configuration.h"
+#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/process_paths.h"
+#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/variable_expansion.h"
+
+namespace {
+
+// The system limit of an environment value, terminator included.
+constexpr DWORD kEnvironmentLimit = 32767;
+
+bool g_dllDirectoriesNeedConfiguration = false;
+
+using AddDllDirectoryFn = DLL_DIRECTORY_COOKIE(WINAPI*)(PCWSTR);
+using RemoveDllDirectoryFn = BOOL(WINAPI*)(DLL_DIRECTORY_COOKIE);
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+
+// Late-bound: these exist only on systems with the DLL-directory update.
+template <typename Fn>
+Fn kernel32Function(const char* name)
+{
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    if (!kernel32)
+        return nullptr;
+    return reinterpret_cast<Fn>(GetProcAddress(kernel32, name));
+}
+
+// GetEnvironmentVariableA answers the size it needs (and leaves the buffer alone) when the
+// buffer is too small; that answer must never be taken for the value.
+std::string currentPath()
+{
+    std::vector<char> buffer(4096);
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD result = GetEnvironmentVariableA("PATH", buffer.data(), size);
+        if (result == 0)
+            return {};
+        if (result < size)
+            return std::string(buffer.data(), result);
+        if (size >= kEnvironmentLimit + 1)
+            return {};
+        buffer.resize(std::min<DWORD>(kEnvironmentLimit + 1, result + 1));
+    }
+}
+
+} // namespace
+
+void setDllDirectoriesNeedConfiguration(bool needed) { g_dllDirectoriesNeedConfiguration = needed; }
+
+std::string pathList(const std::string& list, const std::function<void(const std::string&)>& onElement)
+{
+    std::string joined;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(';', start);
+        if (end == std::string::npos)
+            end = list.size();
+        if (end > start) {
+            const std::string resolved = resolvePath(list.substr(start, end - start));
+            if (onElement)
+                onElement(resolved);
+            if (!joined.empty())
+                joined += ';';
+            joined += resolved;
+        }
+        start = end + 1;
+    }
+    return joined;
+}
+
+void addNativeLibraryDirectories()
+{
+    std::vector<char> entry(6000);
+    configString(10004, entry.data(), entry.size());
+    std::string list(entry.data());
+    logLine(L"native lib dir is %S", list.c_str());
+    expandLauncherVariables(list);
+
+    std::string path = pathList(list, [](const std::string& directory) {
+        if (!directory.empty())
+            addDllDirectory(directory);
+    });
+    if (!path.empty() && path.back() != ';')
+        path += ';';
+    path += currentPath();
+
+    // A value beyond the system limit is refused by Windows; the failure is logged and the
+    // launch goes on with the old PATH.
+    if (SetEnvironmentVariableA("PATH", path.c_str())) {
+        logLine(L"Setting PATH (native libs) %S", path.c_str());
+        // The runtime library keeps its own copy of the environment for getenv and spawned
+        // children.
+        const std::string assignment = "PATH=" + path;
+        _putenv(assignment.c_str());
+    } else {
+        logLine(L"Setting PATH (native libs) %S failed with error %d", path.c_str(), static_cast<int>(GetLastError()));
+    }
+}
+
+void* addDllDirectory(const std::string& directory)
+{
+    if (g_dllDirectoriesNeedConfiguration && configInt(154) == 0)
+        return nullptr;
+    const auto add = kernel32Function<AddDllDirectoryFn>("AddDllDirectory");
+    if (!add)
+        return nullptr;
+    const std::wstring wide = widenAnsi(directory);
+    logLine(L"Adding DLL directory %s", wide.c_str());
+    return add(wide.c_str());
+}
+
+void removeDllDirectory(void* cookie)
+{
+    if (!cookie)
+        return;
+    const auto remove = kernel32Function<RemoveDllDirectoryFn>("RemoveDllDirectory");
+    if (!remove)
+        return;
+    logLine(L"Removing DLL directory");
+    remove(cookie);
+}
+
+void restrictDllSearch()
+{
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof(version);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    const BOOL known = GetVersionExA(&version);
+#pragma GCC diagnostic pop
+    // Left alone on Windows 6.0, where the restricted search is unreliable even with the
+    // update that adds it.
+    if (known && version.dwMajorVersion == 6 && version.dwMinorVersion == 0)
+        return;
+    const auto setDefault = kernel32Function<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
+    if (!setDefault)
+        return;
+    setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS);
+    logLine(L"restrict DLL directories");
+}

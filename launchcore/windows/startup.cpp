@@ -1,0 +1,189 @@
+#include "launchcore/windows/startup.h"
+
+#include <algorithm>
+#include <array>
+
+#include "launchcore/command_line.h"
+#include "launchcore/configuration.h"
+#include "launchcore/windows/appended_data.h"
+#include "launchcore/windows/cleanup_exit.h"
+#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/error_display.h"
+#include "launchcore/windows/handles.h"
+#include "launchcore/windows/process_paths.h"
+#include "launchcore/windows/temp_directory.h"
+#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/variable_expansion.h"
+
+namespace {
+
+HINSTANCE g_instance = nullptr;
+char g_productKind = '\0';
+
+// The longest working directory taken from the configuration, in UTF-16 units.
+constexpr size_t kWorkingDirectoryUnits = 5999;
+
+bool isKeepLogSwitch(const std::wstring& argument)
+{
+    static const std::array<const wchar_t*, 4> switches = {L"-create-sldk-log", L"-create-vxn-log",
+                                                           L"/create-sldk-log", L"/create-vxn-log"};
+    return std::any_of(switches.begin(), switches.end(), [&](const wchar_t* s) { return argument == s; });
+}
+
+void changeWorkingDirectory()
+{
+    std::wstring directory = configStringWide(146);
+    if (directory.size() > kWorkingDirectoryUnits)
+        directory.resize(kWorkingDirectoryUnits);
+    if (directory.empty()) {
+        logLine(L"working directory unchanged");
+        return;
+    }
+    // The 8-bit forms keep the result consistent with the widened launcher directory that
+    // fullPath puts in front of a relative entry.
+    expandLauncherVariablesWide(directory, true);
+    const std::wstring full = fullPath(directory, true, true);
+    const BOOL changed = !full.empty() && SetCurrentDirectoryW(full.c_str());
+    const DWORD error = GetLastError();
+    logLine(L"change working directory to %s", full.c_str());
+    if (!changed)
+        logError(L"could not change working directory to %s (%d)", full.c_str(), static_cast<int>(error));
+}
+
+template <typename Fn>
+Fn kernel32Function(const char* name)
+{
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    return kernel32 ? reinterpret_cast<Fn>(GetProcAddress(kernel32, name)) : nullptr;
+}
+
+} // namespace
+
+std::vector<std::wstring>& argumentVector()
+{
+    static std::vector<std::wstring> arguments;
+    return arguments;
+}
+
+void splitProcessCommandLine()
+{
+    std::vector<std::u16string> split;
+    const wchar_t* commandLine = GetCommandLineW();
+    splitCommandLine(toU16(commandLine ? commandLine : L""), split);
+    std::vector<std::wstring>& arguments = argumentVector();
+    for (const std::u16string& argument : split)
+        arguments.push_back(toWide(argument));
+}
+
+bool takeKeepLogSwitch(std::vector<std::wstring>& arguments)
+{
+    // Only directly after the program name, so the same text further on reaches the
+    // application untouched.
+    if (arguments.size() < 2 || !isKeepLogSwitch(arguments[1]))
+        return false;
+    arguments.erase(arguments.begin() + 1);
+    return true;
+}
+
+// "-temp DIR" may stand anywhere; a usable directory stays in the vector so the Java side
+// sees the switch too.
+void takeManualTemporaryDirectory(std::vector<std::wstring>& arguments)
+{
+    const auto found = std::find_if(arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end(),
+                                    [](const std::wstring& a) { return a == L"-temp" || a == L"/temp"; });
+    if (found == arguments.end())
+        return;
+    const size_t index = static_cast<size_t>(found - arguments.begin());
+    if (index + 1 >= arguments.size() || arguments[index + 1].empty()) {
+        arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(index));
+        return;
+    }
+    const std::wstring directory = arguments[index + 1];
+    std::string ansi;
+    if (setManualTemporaryDirectory(directory, &ansi)) {
+        logLine(L"Using manual temp dir %s (%S)", directory.c_str(), ansi.c_str());
+        return;
+    }
+    logLine(L"Manual temp dir not usable %s (%S)", directory.c_str(), ansi.c_str());
+    arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(index),
+                    arguments.begin() + static_cast<std::ptrdiff_t>(index) + 2);
+}
+
+void commonStartup(HINSTANCE instance, std::vector<std::wstring>& arguments, bool manualTemporaryDirectoryAllowed)
+{
+    extractionDirectory().clear();
+
+    const bool keepLog = takeKeepLogSwitch(arguments);
+    if (keepLog)
+        setKeepLogRequested();
+
+    if (manualTemporaryDirectoryAllowed)
+        takeManualTemporaryDirectory(arguments);
+
+    loadAppendedData();
+
+    g_instance = instance;
+    char kind[2] = {};
+    configString(2001, kind, sizeof(kind));
+    g_productKind = kind[0];
+
+    if (!languageRestart())
+        changeWorkingDirectory();
+
+    if (keepLog)
+        offerToShowLog();
+}
+
+HINSTANCE instanceHandle() { return g_instance; }
+
+char productKindLetter() { return g_productKind; }
+
+const wchar_t* productWordWide() { return isVexonKind(g_productKind) ? L"vexon" : L"sealdeck"; }
+
+const char* productWordAnsi() { return isVexonKind(g_productKind) ? "vexon" : "sealdeck"; }
+
+bool attachConsole()
+{
+    setConsoleAttached(true);
+    using AttachConsoleFn = BOOL(WINAPI*)(DWORD);
+    if (const auto attach = kernel32Function<AttachConsoleFn>("AttachConsole")) {
+        // Access denied means this process already has a console.
+        if (attach(ATTACH_PARENT_PROCESS) || GetLastError() == ERROR_ACCESS_DENIED)
+            return true;
+    }
+    return AllocConsole() != 0;
+}
+
+void initCommonControls()
+{
+    HMODULE comctl = GetModuleHandleA("comctl32.dll");
+    // System32 only: a comctl32.dll planted beside the installer must never load. The
+    // library stays loaded for the life of the process.
+    if (!comctl)
+        comctl = LoadLibraryExA("comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!comctl)
+        return;
+    using InitCommonControlsFn = void(WINAPI*)();
+    if (const auto init = reinterpret_cast<InitCommonControlsFn>(GetProcAddress(comctl, "InitCommonControls")))
+        init();
+}
+
+void rebootAfterDelay()
+{
+    Sleep(5000);
+    unique_handle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put()))
+        return;
+    TOKEN_PRIVILEGES privileges{};
+    if (!LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid))
+        return;
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+    // AdjustTokenPrivileges succeeds even when the privilege was not granted; only the
+    // error code tells (ERROR_NOT_ALL_ASSIGNED).
+    if (GetLastError() != ERROR_SUCCESS)
+        return;
+    ExitWindowsEx(EWX_REBOOT, SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_INSTALLATION |
+                                  SHTDN_REASON_FLAG_PLANNED);
+}
