@@ -1,4 +1,50 @@
 #include "launchcore/windows/locale_detection.h"
 
-// The locale table arrives later; until then every launcher runs in English.
-std::string detectLocale(const std::vector<std::wstring>&) { return "en"; }
+#include <windows.h>
+
+#include "launchcore/locale_table.h"
+#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/handles.h"
+#include "launchcore/windows/text_conversion.h"
+
+namespace {
+
+using GetUserDefaultUILanguageFn = LANGID(WINAPI*)();
+
+// Bound at run time like the launcher's other optional APIs; where it is missing, the
+// format locale decides.
+bool displayLanguage(LANGID& languageId)
+{
+    unique_hmodule kernel(LoadLibraryA("Kernel32.DLL"));
+    if (!kernel)
+        return false;
+    const auto query = reinterpret_cast<GetUserDefaultUILanguageFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel.get(), "GetUserDefaultUILanguage")));
+    if (query == nullptr)
+        return false;
+    languageId = query();
+    return true;
+}
+
+} // namespace
+
+std::string detectLocale(const std::vector<std::wstring>& arguments)
+{
+    LANGID languageId = LANGIDFROMLCID(GetUserDefaultLCID());
+
+    // The launcher always hands over its argument vector (element 0 is the program), so the
+    // argument rule always runs; Java's own switch of the same name decides which locale wins.
+    std::vector<std::u16string> texts;
+    texts.reserve(arguments.size());
+    for (const std::wstring& argument : arguments)
+        texts.push_back(toU16(argument));
+    const bool followFormat = formatAsDefault(texts);
+    logLine(L"sun.locale.formatasdefault is %S", followFormat ? "true" : "false");
+
+    if (!followFormat)
+        displayLanguage(languageId);
+
+    std::string locale(localeCodeForLanguageId(languageId));
+    logLine(L"language/country is %S", locale.c_str());
+    return locale;
+}
