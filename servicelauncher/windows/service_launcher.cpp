@@ -5,6 +5,7 @@
 
 #include "launchcore/command_line.h"
 #include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/launcher_program.h"
 #include "launchcore/windows/dll_search.h"
 #include "launchcore/windows/error_display.h"
 #include "launchcore/windows/payload.h"
@@ -14,11 +15,6 @@
 namespace {
 
 const wchar_t kWorkerMarker[] = L"__sldk_restart";
-
-// Set until a run command clears it: the Java side then runs as a service.
-bool g_serviceMode = true;
-// Set by "run": the Java side keeps its console streams.
-bool g_noRedirection = false;
 
 // "/x", "-x", "--x" and "/-x" all name the command "x".
 std::wstring commandWord(const std::wstring& argument)
@@ -36,7 +32,7 @@ void runInProcess(bool registerConsoleHandler)
     if (extractPayload(true) != 0)
         fatalMessage(1009, "16");
     addNativeLibraryDirectories();
-    (void)registerConsoleHandler;
+    (void)registerConsoleHandler; // the worker's console handler arrives with the service run time
     // Single-instance mode and the VM start follow here.
 }
 
@@ -44,6 +40,7 @@ int serviceLauncherMain(HMODULE module)
 {
     // The service launcher has no start-up switches: the keep-log and "-temp" switches are
     // left to the Java application.
+    setServiceMode(true);
     std::vector<std::wstring> noArguments;
     commonStartup(module, noArguments, false);
     const wchar_t* commandLine = GetCommandLineW();
@@ -74,11 +71,11 @@ int serviceLauncherMain(HMODULE module)
     if (word == L"run" || word == L"run-redirect") {
         if (word == L"run") {
             logLine(L"running service");
-            g_noRedirection = true;
+            setNoRedirection(true);
         } else {
             logLine(L"running service with redirection");
         }
-        g_serviceMode = false;
+        setServiceMode(false);
         arguments.insert(arguments.begin(), program);
         runInProcess(false);
         return 0;

@@ -1,0 +1,44 @@
+// Choosing an installed Java runtime whose version lies in the configured range, and
+// loading its VM library. All paths are 8-bit texts in the ANSI code page.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "launchcore/version_rules.h"
+
+// Where a runtime was found: 0 none passed its checks, 1 the search path, 2 a directory,
+// 3 an environment variable, 4 the registry or an earlier installation.
+struct JvmSearchResult {
+    HMODULE library = nullptr;  // the loaded jvm.dll, nullptr when none loaded
+    std::string javaExe;        // full, lower-case; javaw.exe for GUI applications
+    std::string version;
+    int locationKind = 0;
+    std::string locationText;   // the directory, variable name or entry text for messages
+};
+
+// The whole search: preferred file, installer files, the search sequence of entry 128, the
+// fallback pass, earlier installations, VEXON_JAVA_HOME and SEALDECK_JAVA_HOME.
+JvmSearchResult findJvm();
+
+// Normalises javaExe in place (full, lower-case; may become javaw.exe) and checks its
+// version against the bounds, through the per-user version cache when useCache.
+bool checkJavaExe(std::string& javaExe, std::string& version, const VersionVector& minimum,
+                  const VersionVector& maximum, bool allowBeta, bool useCache);
+
+// Restores the runtime's packed jars, derives its java executable and checks it; with
+// acceptAnyway the result is true whatever the checks found.
+bool checkRuntimeDirectory(std::string& javaExe, std::string& version, const std::string& directory,
+                           const VersionVector& minimum, const VersionVector& maximum, bool acceptAnyway);
+
+// The java executable of a runtime home ("\jre\bin\java.exe", else "\bin\java.exe"); with
+// entry 131 (JDK only) whether the home has "lib\tools.jar".
+bool javaExeForHome(std::string& javaExe, const std::string& home);
+
+// Loads jvm.dll from the executable's bin directory (VM type subdirectories in order), else
+// from a JDK's private runtime; PATH and the DLL directory are undone when nothing loads.
+HMODULE loadJvmLibrary(const std::string& javaExe);
+
+// Remembers a java executable the user located by hand (machine, else user).
+void registerLocatedJvm(const std::string& javaExe);

@@ -1,0 +1,47 @@
+// The VM option sources: the configured option texts, version-specific lines, "-J"
+// arguments, locale options, ".vmoptions" files, and the class-path and module-path lists.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+// VM options, one 8-bit text each (the file-API code page).
+using OptionList = std::vector<std::string>;
+
+// Set by "-classpath ", "-classpath/p " and "-classpath/a " lines; a later line replaces.
+struct ClasspathSlots {
+    std::optional<std::string> replacement;
+    std::optional<std::string> prefix;
+    std::optional<std::string> suffix;
+};
+
+// One option line: an include, a class-path slot, or an option. includingFile is the file
+// the line came from (relative includes resolve against its directory), or nullptr.
+void processOptionLine(const std::wstring* includingFile, const std::wstring& line, OptionList& options,
+                       ClasspathSlots& slots);
+
+// Reads an open ".vmoptions" file (nullptr: nothing) and closes it.
+void readVmOptionsFile(const std::wstring* path, FILE* file, OptionList& options, ClasspathSlots& slots);
+
+// The launcher's own ".vmoptions" file, opened for reading, or nullptr.
+FILE* openDefaultVmOptionsFile();
+
+// Entry 123, the version-specific line, the "-J" arguments and the locale options, in
+// that order. programArguments are the launcher's arguments that go to the application.
+void collectConfiguredVmOptions(const std::vector<std::wstring>& programArguments, OptionList& options,
+                                ClasspathSlots& slots);
+
+// "--add-opens" followed by another element becomes "--add-opens=<element>" (and the other
+// module options likewise).
+void joinModuleOptions(OptionList& options);
+
+// Appends the path entries of configuration entry 121 or 132 to path; fatal (message 1006
+// or 1008) when a required entry is missing.
+void appendPathEntries(int32_t entryId, std::string& path);
+
+// Appends "<directory>\<name>;" for every file with the extension; false when the directory
+// does not exist.
+bool appendArchivesOfDirectory(const std::string& directory, const std::string& extension, std::string& path);
