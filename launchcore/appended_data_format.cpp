@@ -338,7 +338,10 @@ std::optional<AppendedDataError> listIncludedFiles(ByteSource& source, const App
         if (auto error = readI64(source, length))
             return error;
         const int64_t offset = source.position();
-        if (length < 0 || length > bytesLeft(source))
+        // The extractor creates no file for a length of 0 or below and reads on from here.
+        if (length < 0)
+            length = 0;
+        if (length > bytesLeft(source))
             return failure(ReadLong);
         if (auto error = seekTo(source, offset + length, ReadLong))
             return error;

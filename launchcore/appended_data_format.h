@@ -108,7 +108,8 @@ struct IncludedFileInfo {
 
 // Lists the included files behind the locale blocks (positions only; nothing is unscrambled)
 // and returns the position after the last one, where the data for the Java side begins.
-// Fails like a read when a length cannot be read, is negative or runs past the end.
+// A length of 0 or below is an empty file that takes no bytes (as the extractor sees it).
+// Fails like a read when a length cannot be read or runs past the end.
 std::optional<AppendedDataError> listIncludedFiles(ByteSource& source, const AppendedRecord& record,
                                                    std::vector<IncludedFileInfo>& files,
                                                    int64_t& unextractedPosition);

@@ -2,6 +2,11 @@
 
 #include <windows.h>
 
+#include <string>
+
+#include "launchcore/windows/payload.h"
+#include "launchcore/windows/temp_directory.h"
+
 namespace {
 bool g_languageRestart = false;
 }
@@ -11,7 +16,14 @@ bool languageRestart() { return g_languageRestart; }
 
 [[noreturn]] void exitWithCleanup(unsigned code)
 {
-    // The extraction directory is emptied here once payload extraction exists; ExitProcess
-    // skips the runtime library's exit handlers, so a log that was shown stays on disk.
+    if (!languageRestart()) {
+        const std::string directory = extractionDirectory();
+        if (!directory.empty()) {
+            emptyDirectory(directory, true);
+            RemoveDirectoryA(directory.c_str());
+        }
+    }
+    // ExitProcess skips the runtime library's exit handlers, so a log that was shown stays
+    // on disk.
     ExitProcess(code);
 }

@@ -754,6 +754,31 @@ TEST_F(AppendedData, ListIncludedFilesStopsAtTheConfiguredCount)
     EXPECT_EQ(position, p.record.payloadStart);
 }
 
+TEST_F(AppendedData, ListIncludedFilesNonPositiveLengthsAreEmpty)
+{
+    for (const int64_t length : {int64_t{0}, int64_t{-1}, INT64_MIN}) {
+        Bytes bytes = payloadRecord("2", "empty;b");
+        const int64_t payload = static_cast<int64_t>(bytes.size());
+        bytes.i64(length);
+        bytes.i64(2).raw("xy");
+        const int64_t unextracted = static_cast<int64_t>(bytes.size());
+        const Parsed parsed = parse(bytes.data());
+        ASSERT_FALSE(parsed.error);
+
+        MemoryByteSource source(bytes.data().data(), bytes.size());
+        std::vector<IncludedFileInfo> files;
+        int64_t position = 0;
+        const auto error = listIncludedFiles(source, parsed.record, files, position);
+        ASSERT_FALSE(error) << length << ": " << describe(error);
+        ASSERT_EQ(files.size(), 2u) << length;
+        EXPECT_EQ(files[0].length, 0) << length;
+        EXPECT_EQ(files[0].offset, payload + 8) << length;
+        EXPECT_EQ(files[1].offset, payload + 16) << length;
+        EXPECT_EQ(files[1].length, 2) << length;
+        EXPECT_EQ(position, unextracted) << length;
+    }
+}
+
 TEST_F(AppendedData, ListIncludedFilesFailures)
 {
     struct Case {
@@ -762,8 +787,9 @@ TEST_F(AppendedData, ListIncludedFilesFailures)
         uint32_t bytesRead;
     };
     const Case cases[] = {
-        {"negative length", [](Bytes& b) { b.i64(-1).raw("abc"); }, 0},
-        {"very negative length", [](Bytes& b) { b.i64(INT64_MIN); }, 0},
+        // A negative length takes no bytes, so the next length is read from what follows.
+        {"negative length, second length cut", [](Bytes& b) { b.i64(-1).raw("abc"); }, 3},
+        {"very negative length, second length missing", [](Bytes& b) { b.i64(INT64_MIN); }, 0},
         {"length past the end", [](Bytes& b) { b.i64(4).raw("abc"); }, 0},
         {"huge length", [](Bytes& b) { b.i64(INT64_MAX).raw("abc"); }, 0},
         {"length cut short", [](Bytes& b) { b.u32(3); }, 4},
