@@ -28,6 +28,10 @@ start)
         if ! server_running; then
             setsid wineserver -p 9>&- </dev/null >/dev/null 2>&1 &
             for _ in $(seq 1 100); do server_running && break; sleep 0.05; done
+            # The first client of a server starts services.exe and its helpers, which keep
+            # that client's standard streams for ever: start them here, on /dev/null, not
+            # on the pipes of whichever test happens to come first.
+            wine cmd.exe /c exit 9>&- </dev/null >/dev/null 2>&1
         fi
     ) 9>"$build/wineprefix.lock"
     ;;

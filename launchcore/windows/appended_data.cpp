@@ -110,8 +110,11 @@ int loadAppendedData()
     seekAppendedData(file.get());
     FileByteSource source(file.get());
     AppendedRecord record;
-    if (const auto error = readAppendedRecord(source, record))
+    if (const auto error = readAppendedRecord(source, record)) {
+        // What was read before the damage still captions the error box.
+        installConfiguration(std::move(record.config), std::move(record.messages));
         failedRead(*error);
+    }
 
     const std::string locale = detectLocale(argumentVector());
     setLocaleCode(locale);
