@@ -1,0 +1,7 @@
+package com.vexon.runtime.util;
+
+public final class WinDel {
+    private WinDel() {}
+
+    public static String externalExecutable;
+}
