@@ -1,0 +1,184 @@
+#include "launchcore/windows/java_version_query.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "launchcore/java_version_text.h"
+#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/handles.h"
+#include "launchcore/windows/registry.h"
+#include "launchcore/windows/temp_directory.h"
+
+namespace {
+
+DWORD g_timeoutMs = kDefaultVersionQueryTimeoutMs;
+
+constexpr size_t kCachedVersionCapacity = 6000;
+// Enough for any number of banner lines in front of the version line.
+constexpr DWORD kVersionOutputLimit = 64 * 1024;
+constexpr int kTemporaryFileAttempts = 10;
+
+std::string shortPathName(const std::string& path)
+{
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD length = GetShortPathNameA(path.c_str(), buffer.data(), size);
+        if (length == 0)
+            return {};
+        if (length < size)
+            return std::string(buffer.data(), length);
+        if (size >= 32768)
+            return {};
+        buffer.resize(std::max<DWORD>(length + 1, size * 2));
+    }
+}
+
+// The output file of one run. Created with CREATE_NEW so that an entry planted under a
+// predictable name (the fallback names of a broken temporary directory) is never followed.
+// The empty file GetTempFileName reserves for us is replaced by our own.
+unique_file createOutputFile(std::string& name)
+{
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    for (int attempt = 0; attempt < kTemporaryFileAttempts; ++attempt) {
+        name = tempFileName();
+        for (int pass = 0; pass < 2; ++pass) {
+            unique_file file(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         &inheritable, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (file)
+                return file;
+            if (GetLastError() != ERROR_FILE_EXISTS || pass == 1 || !DeleteFileA(name.c_str()))
+                break;
+        }
+    }
+    name.clear();
+    return unique_file();
+}
+
+std::string readOutput(const std::string& name)
+{
+    std::string bytes;
+    unique_file file(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (bytes.size() < kVersionOutputLimit && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    // A text-mode reader stops at Ctrl-Z.
+    const size_t end = bytes.find('\x1a');
+    if (end != std::string::npos)
+        bytes.resize(end);
+    return bytes;
+}
+
+} // namespace
+
+void setVersionQueryTimeout(DWORD milliseconds) { g_timeoutMs = milliseconds; }
+
+bool readCachedVersion(const std::string& javaExe, const FILETIME& lastWrite, std::string& version)
+{
+    unique_hkey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, versionCacheKey(javaExe).c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return false;
+    BYTE stored[8] = {};
+    DWORD size = sizeof stored;
+    if (RegQueryValueExA(key.get(), "LastWriteTime", nullptr, nullptr, stored, &size) != ERROR_SUCCESS ||
+        size != sizeof stored || std::memcmp(stored, &lastWrite, sizeof stored) != 0)
+        return false;
+    std::string text;
+    if (!readRegString(key.get(), "", "Version", KEY_READ, kCachedVersionCapacity, text))
+        return false;
+    if (text != "1.0.0" && !isUsableCachedVersion(text))
+        return false;
+    version = text;
+    return true;
+}
+
+void writeCachedVersion(const std::string& javaExe, const FILETIME& lastWrite, const std::string& version)
+{
+    unique_hkey key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, versionCacheKey(javaExe).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        key.put(), nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key.get(), "LastWriteTime", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&lastWrite),
+                   sizeof lastWrite);
+    // Stored without a terminator, as every launcher sharing this cache writes it.
+    RegSetValueExA(key.get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.data()),
+                   static_cast<DWORD>(version.size()));
+}
+
+bool queryJavaVersion(const std::string& javaExe, const FILETIME& lastWrite, std::string& version)
+{
+    std::string commandPath = shortPathName(javaExe);
+    if (commandPath.empty()) {
+        logLine(L"Could not get short path name for %S", javaExe.c_str());
+        commandPath = javaExe;
+    }
+    return runVersionQuery(commandPath, javaExe, lastWrite, version);
+}
+
+bool runVersionQuery(const std::string& commandPath, const std::string& javaExe, const FILETIME& lastWrite,
+                     std::string& version)
+{
+    std::string commandLine = versionQueryCommand(commandPath);
+    std::string outputName;
+    unique_file created = createOutputFile(outputName);
+    unique_handle output;
+    if (created) {
+        HANDLE duplicate = nullptr;
+        if (DuplicateHandle(GetCurrentProcess(), created.get(), GetCurrentProcess(), &duplicate, 0, TRUE,
+                            DUPLICATE_SAME_ACCESS))
+            output.reset(duplicate);
+        created.reset();
+    }
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdError = output.get();
+    PROCESS_INFORMATION started{};
+    if (!output || !CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
+                                   nullptr, &startup, &started)) {
+        logLine(L"Could not create process %S > %S (error %d)", commandLine.c_str(), outputName.c_str(),
+                static_cast<int>(GetLastError()));
+        output.reset();
+        if (!outputName.empty())
+            DeleteFileA(outputName.c_str());
+        return false;
+    }
+    unique_handle process(started.hProcess);
+    unique_handle thread(started.hThread);
+
+    const DWORD waited = WaitForSingleObject(process.get(), g_timeoutMs);
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process.get(), &exitCode))
+        exitCode = STILL_ACTIVE;
+    logLine(L"Exit Code %d", static_cast<int>(exitCode));
+    // Decided by the wait, not by the code: a program may really end with 259.
+    const bool timedOut = waited != WAIT_OBJECT_0;
+    if (timedOut) {
+        logLine(L"Terminating process");
+        TerminateProcess(process.get(), 1);
+        // Let it go before its output file is deleted.
+        WaitForSingleObject(process.get(), 5000);
+    } else if (exitCode != 0) {
+        writeCachedVersion(javaExe, lastWrite, "1.0.0");
+    }
+    process.reset();
+    thread.reset();
+    output.reset();
+    if (timedOut || exitCode != 0) {
+        DeleteFileA(outputName.c_str());
+        return false;
+    }
+
+    const std::optional<std::string> found = versionFromJavaOutput(readOutput(outputName));
+    version = found.value_or(std::string());
+    logLine(L"Java version: %S", version.c_str());
+    DeleteFileA(outputName.c_str());
+    return found.has_value();
+}

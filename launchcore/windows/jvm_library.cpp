@@ -1,0 +1,88 @@
+// Loading jvm.dll from a chosen runtime.
+#include <cstdlib>
+#include <vector>
+
+#include "launchcore/configuration.h"
+#include "launchcore/java_version_text.h"
+#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/dll_search.h"
+#include "launchcore/windows/jvm_search.h"
+#include "launchcore/windows/process_paths.h"
+
+namespace {
+
+// The system limit of an environment value, in characters.
+constexpr DWORD kEnvironmentLimit = 32767;
+
+// The whole PATH, however long: a cut value would be "restored" as a different PATH.
+bool currentPath(std::string& value)
+{
+    std::vector<char> buffer(12000);
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        SetLastError(ERROR_SUCCESS);
+        const DWORD length = GetEnvironmentVariableA("PATH", buffer.data(), size);
+        if (length == 0) {
+            value.clear();
+            return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
+        }
+        if (length < size) {
+            value.assign(buffer.data(), length);
+            return true;
+        }
+        if (size > kEnvironmentLimit)
+            return false;
+        buffer.resize(length + 1);
+    }
+}
+
+// Sets PATH in the process environment and in the runtime library's copy, which the VM
+// reads for java.library.path. absent removes it.
+void setPath(const std::string& value, bool absent)
+{
+    if (SetEnvironmentVariableA("PATH", absent ? nullptr : value.c_str()))
+        logLine(L"Setting PATH %S", value.c_str());
+    else
+        logLine(L"Setting PATH %S failed with error %d", value.c_str(), static_cast<int>(GetLastError()));
+    const std::string assignment = "PATH=" + value;
+    _putenv(assignment.c_str());
+}
+
+HMODULE loadFromBinDirectory(const std::string& javaExe)
+{
+    const std::string bin = binDirectoryOf(javaExe);
+    void* cookie = addDllDirectory(bin);
+    std::string oldPath;
+    const bool hadPath = currentPath(oldPath);
+    setPath(hadPath ? oldPath + ";" + bin : ";" + bin, false);
+
+    std::vector<std::string> vmTypes;
+    const std::string configured = configStringCopy(152).substr(0, 199);
+    if (!configured.empty())
+        vmTypes.push_back(configured);
+    for (const char* type : {"hotspot", "client", "server", "classic", "jrockit"})
+        vmTypes.emplace_back(type);
+    for (const std::string& type : vmTypes) {
+        const std::string library = bin + "\\" + type + "\\jvm.dll";
+        const bool exists = pathExists(library);
+        logLine(L"Trying %S (exists %d)", library.c_str(), exists ? 1 : 0);
+        if (HMODULE module = LoadLibraryA(library.c_str()))
+            return module;
+        if (exists)
+            logLine(L"Failed with error code %d", static_cast<int>(GetLastError()));
+    }
+    removeDllDirectory(cookie);
+    setPath(oldPath, !hadPath);
+    return nullptr;
+}
+
+} // namespace
+
+HMODULE loadJvmLibrary(const std::string& javaExe)
+{
+    logLine(L"Trying to load JVM-DLL from %S", javaExe.c_str());
+    if (HMODULE module = loadFromBinDirectory(javaExe))
+        return module;
+    // A JDK's own bin directory may lack the VM; its private runtime has one.
+    return loadFromBinDirectory(binDirectoryOf(javaExe) + "\\..\\jre\\bin\\java.exe");
+}

@@ -1,0 +1,551 @@
+#include "launchcore/windows/jvm_search.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "launchcore/configuration.h"
+#include "launchcore/java_version_text.h"
+#include "launchcore/windows/appended_data.h"
+#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/handles.h"
+#include "launchcore/windows/java_version_query.h"
+#include "launchcore/windows/launcher_program.h"
+#include "launchcore/windows/pack200.h"
+#include "launchcore/windows/process_paths.h"
+#include "launchcore/windows/registry.h"
+#include "launchcore/windows/temp_directory.h"
+#include "launchcore/windows/variable_expansion.h"
+
+namespace {
+
+constexpr size_t kRegistryTextCapacity = 6000;
+constexpr size_t kCurrentVersionCapacity = 100;
+constexpr size_t kLocationLineCapacity = 6000;
+constexpr const char* kInstallationsKey = "SOFTWARE\\brenmark\\sealdeck\\installations";
+
+// Cleared for one checkJavaExe call when its caller asks for a fresh version run.
+bool g_useVersionCache = true;
+
+struct Bounds {
+    VersionVector minimum;
+    VersionVector maximum;
+};
+
+struct Candidate {
+    std::string javaExe;
+    std::string version;
+};
+
+bool jdkOnly() { return configInt(131) != 0; }
+
+bool passesInPrefixMode(const std::string& version, const Bounds& bounds)
+{
+    const VersionVector parsed = parseVersion(version);
+    return versionWithinBound(bounds.minimum, parsed, false, true) &&
+           versionWithinBound(bounds.maximum, parsed, true, true);
+}
+
+std::optional<std::string> environmentValue(const char* name)
+{
+    std::vector<char> buffer(6000);
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD length = GetEnvironmentVariableA(name, buffer.data(), size);
+        if (length == 0)
+            return std::nullopt;
+        if (length < size)
+            return std::string(buffer.data(), length);
+        if (size > 32767)
+            return std::nullopt;
+        buffer.resize(length + 1);
+    }
+}
+
+std::string fileBytes(HANDLE file, size_t limit)
+{
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (bytes.size() < limit && ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    return bytes;
+}
+
+std::string firstLineOfFile(HANDLE file)
+{
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    unique_file owner(file);
+    return firstLineOf(fileBytes(owner.get(), kLocationLineCapacity), kLocationLineCapacity);
+}
+
+std::wstring applicationDirectoryWide()
+{
+    std::wstring directory = fullPath(configStringWide(10003), false, true);
+    while (!directory.empty() && directory.back() == L'\\')
+        directory.pop_back();
+    return directory;
+}
+
+std::string locationFileLine(const wchar_t* name)
+{
+    const std::wstring path = applicationDirectoryWide() + L"\\.sealdeck\\" + name;
+    return firstLineOfFile(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::string extractionLocationLine()
+{
+    const std::string& directory = extractionDirectory();
+    // Without an extraction directory the name would point at the current drive's root.
+    if (directory.empty())
+        return {};
+    const std::string path = directory + "\\inst_jre.cfg";
+    return firstLineOfFile(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool checkEnvironment(const char* name, Candidate& found, const Bounds& bounds)
+{
+    std::optional<std::string> home = environmentValue(name);
+    if (!home || home->empty())
+        return false;
+    std::replace(home->begin(), home->end(), '/', '\\');
+    return javaExeForHome(found.javaExe, *home) &&
+           checkJavaExe(found.javaExe, found.version, bounds.minimum, bounds.maximum, false, true);
+}
+
+bool checkSearchPath(Candidate& found, const Bounds& bounds)
+{
+    // Only the directories of PATH: the default order would also take a java.exe planted
+    // beside the launcher or in the current directory.
+    const std::optional<std::string> path = environmentValue("PATH");
+    if (!path || path->empty())
+        return false;
+    std::vector<char> buffer(6000);
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD length = SearchPathA(path->c_str(), "java.exe", nullptr, size, buffer.data(), nullptr);
+        if (length == 0)
+            return false;
+        if (length < size) {
+            found.javaExe.assign(buffer.data(), length);
+            break;
+        }
+        if (size > 32767)
+            return false;
+        buffer.resize(length + 1);
+    }
+    return checkJavaExe(found.javaExe, found.version, bounds.minimum, bounds.maximum, false, true);
+}
+
+bool checkHome(const std::string& home, Candidate& found, const Bounds& bounds, bool allowBeta)
+{
+    return javaExeForHome(found.javaExe, home) &&
+           checkJavaExe(found.javaExe, found.version, bounds.minimum, bounds.maximum, allowBeta, true);
+}
+
+std::string filteredCurrentVersion(const char* key, const Bounds& bounds)
+{
+    std::string version;
+    if (!readRegString(HKEY_LOCAL_MACHINE, key, "CurrentVersion", KEY_READ, kCurrentVersionCapacity, version) ||
+        !passesInPrefixMode(version, bounds))
+        return {};
+    return version;
+}
+
+bool currentVersionMethod(const char* jdkKey, const char* jreKey, Candidate& found, const Bounds& bounds)
+{
+    const std::string jdkVersion = filteredCurrentVersion(jdkKey, bounds);
+    const std::string jreVersion = jdkOnly() ? std::string() : filteredCurrentVersion(jreKey, bounds);
+    const bool useJdk = versionGreater(jdkVersion, jreVersion);
+    const std::string& version = useJdk ? jdkVersion : jreVersion;
+    // An empty name would open the parent key itself.
+    if (version.empty())
+        return false;
+    std::string home;
+    if (!readRegString(HKEY_LOCAL_MACHINE, std::string(useJdk ? jdkKey : jreKey) + "\\" + version, "JavaHome",
+                       KEY_READ, kRegistryTextCapacity, home))
+        return false;
+    return checkHome(home, found, bounds, false);
+}
+
+std::vector<std::string> subkeyNames(HKEY key)
+{
+    std::vector<std::string> names;
+    std::vector<char> name(kRegistryTextCapacity);
+    for (DWORD index = 0;; ++index) {
+        DWORD length = static_cast<DWORD>(name.size());
+        const LONG status = RegEnumKeyExA(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS)
+            break;
+        if (status == ERROR_SUCCESS)
+            names.emplace_back(name.data(), length);
+        else if (status != ERROR_MORE_DATA)
+            break;
+    }
+    return names;
+}
+
+bool enumerationMethod(const char* keyName, Candidate& found, const Bounds& bounds)
+{
+    unique_hkey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return false;
+    std::vector<std::string> passing;
+    for (std::string& name : subkeyNames(key.get()))
+        if (passesInPrefixMode(name, bounds))
+            passing.push_back(std::move(name));
+    for (const std::string& name : registryTrialOrder(std::move(passing))) {
+        std::string home;
+        if (readRegString(key.get(), name, "JavaHome", KEY_READ, kRegistryTextCapacity, home) &&
+            checkHome(home, found, bounds, false))
+            return true;
+    }
+    return false;
+}
+
+bool javaSoftSearch(Candidate& found, const Bounds& bounds)
+{
+    if (currentVersionMethod("SOFTWARE\\JavaSoft\\JDK", "SOFTWARE\\JavaSoft\\JRE", found, bounds))
+        return true;
+    if (!jdkOnly() && enumerationMethod("SOFTWARE\\JavaSoft\\JRE", found, bounds))
+        return true;
+    if (enumerationMethod("SOFTWARE\\JavaSoft\\JDK", found, bounds))
+        return true;
+    if (currentVersionMethod("SOFTWARE\\JavaSoft\\Java Development Kit", "SOFTWARE\\JavaSoft\\Java Runtime Environment",
+                             found, bounds))
+        return true;
+    if (!jdkOnly() && enumerationMethod("SOFTWARE\\JavaSoft\\Java Runtime Environment", found, bounds))
+        return true;
+    return enumerationMethod("SOFTWARE\\JavaSoft\\Java Development Kit", found, bounds);
+}
+
+std::optional<Candidate> bestLocatedIn(HKEY root, bool acceptAll, const Bounds& bounds)
+{
+    unique_hkey key;
+    if (RegOpenKeyExA(root, kLocatedJvmsKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return std::nullopt;
+    std::optional<Candidate> best;
+    for (const std::string& name : subkeyNames(key.get())) {
+        Candidate candidate{locatedJvmPath(name), {}};
+        if (!acceptAll && candidate.javaExe.find("sldk_jres") == std::string::npos)
+            continue;
+        if (checkJavaExe(candidate.javaExe, candidate.version, bounds.minimum, bounds.maximum, true, true) &&
+            (!best || versionGreater(candidate.version, best->version)))
+            best = std::move(candidate);
+    }
+    return best;
+}
+
+std::optional<Candidate> locatedSearch(bool acceptAll, const Bounds& bounds)
+{
+    std::optional<Candidate> user = bestLocatedIn(HKEY_CURRENT_USER, acceptAll, bounds);
+    std::optional<Candidate> machine = bestLocatedIn(HKEY_LOCAL_MACHINE, acceptAll, bounds);
+    if (user && machine)
+        return versionGreater(user->version, machine->version) ? user : machine;
+    return user ? user : machine;
+}
+
+// The JavaSoft and located searches each write through checkJavaExe, so each gets its own
+// candidate; only the winner reaches the caller.
+bool registrySearch(JvmSearchResult& result, const Bounds& bounds)
+{
+    const bool restricted = configInt(165) != 0;
+    std::optional<Candidate> javaSoft;
+    if (!restricted) {
+        Candidate candidate;
+        if (javaSoftSearch(candidate, bounds)) {
+            logLine(L"found sun %S %S", candidate.javaExe.c_str(), candidate.version.c_str());
+            javaSoft = std::move(candidate);
+        }
+    }
+    std::optional<Candidate> located = locatedSearch(!restricted, bounds);
+    if (located)
+        logLine(L"found located %S %S", located->javaExe.c_str(), located->version.c_str());
+    std::optional<Candidate> chosen;
+    if (javaSoft && located)
+        chosen = versionGreater(javaSoft->version, located->version) ? javaSoft : located;
+    else
+        chosen = javaSoft ? javaSoft : located;
+    if (!chosen)
+        return false;
+    result.javaExe = chosen->javaExe;
+    result.version = chosen->version;
+    return true;
+}
+
+bool previousInstallationWithAccess(HKEY root, REGSAM extraAccess, Candidate& found, const Bounds& bounds)
+{
+    const std::string appId = configStringCopy(160);
+    logLine(L"checking app id %S (%d, %p)", appId.c_str(), static_cast<int>(extraAccess), static_cast<void*>(root));
+    if (appId.empty())
+        return false;
+    unique_hkey key;
+    const LONG opened = RegOpenKeyExA(root, kInstallationsKey, 0, KEY_READ | extraAccess, key.put());
+    if (opened != ERROR_SUCCESS) {
+        logLine(L"could not open installation node %d", static_cast<int>(opened));
+        return false;
+    }
+    std::string installations;
+    if (!readRegString(key.get(), "", appId, KEY_READ | extraAccess, kRegistryTextCapacity, installations) ||
+        installations.empty()) {
+        logLine(L"could not query value node %d", 0);
+        return false;
+    }
+    logLine(L"found installations: %S", installations.c_str());
+    for (const std::string& directory : splitList(installations)) {
+        const std::string home = directory + "\\jre";
+        if (!javaExeForHome(found.javaExe, home)) {
+            logLine(L"did not find java in %S", home.c_str());
+            continue;
+        }
+        if (checkJavaExe(found.javaExe, found.version, bounds.minimum, bounds.maximum, false, true))
+            return true;
+        logLine(L"java version did not match in %S", home.c_str());
+    }
+    return false;
+}
+
+bool previousInstallation(HKEY root, Candidate& found, const Bounds& bounds)
+{
+    return previousInstallationWithAccess(root, 0, found, bounds) ||
+           previousInstallationWithAccess(root, KEY_WOW64_64KEY, found, bounds);
+}
+
+class Search {
+public:
+    Search(JvmSearchResult& result, const Bounds& bounds) : result_(result), bounds_(bounds) {}
+
+    // Records where the runtime was found and tries its VM library; true ends the search.
+    bool load(int kind, const std::string* locationText)
+    {
+        result_.locationKind = kind;
+        if (locationText)
+            result_.locationText = *locationText;
+        result_.library = loadJvmLibrary(result_.javaExe);
+        return result_.library != nullptr;
+    }
+
+    bool directory(const std::string& text, bool acceptAnyway)
+    {
+        return checkRuntimeDirectory(result_.javaExe, result_.version, text, bounds_.minimum, bounds_.maximum,
+                                     acceptAnyway);
+    }
+
+    // A check starts from the current results, so one that writes nothing leaves them as they are.
+    Candidate current() const { return Candidate{result_.javaExe, result_.version}; }
+
+    bool candidate(bool passed, const Candidate& found)
+    {
+        result_.javaExe = found.javaExe;
+        result_.version = found.version;
+        return passed;
+    }
+
+    JvmSearchResult& result_;
+    const Bounds& bounds_;
+};
+
+} // namespace
+
+JvmSearchResult findJvm()
+{
+    JvmSearchResult result;
+    logLine(L"Searching for a JVM");
+    const std::string sequence = configStringCopy(128);
+    const std::string minimumText = configStringCopy(126);
+    const std::string maximumText = configStringCopy(127);
+    logLine(L"MinVersion: %S, MaxVersion: %S", minimumText.c_str(), maximumText.c_str());
+    const Bounds bounds{parseVersion(minimumText), parseVersion(maximumText)};
+    Search search(result, bounds);
+
+    const std::string preferred = locationFileLine(L"pref_jre.cfg");
+    if (!preferred.empty()) {
+        logLine(L"Has preferred location %S", preferred.c_str());
+        if (search.directory(preferred, false)) {
+            logLine(L"Using preferred location");
+            if (search.load(2, &preferred))
+                return result;
+        }
+    }
+
+    if (launcherProgram() == LauncherProgram::Setup) {
+        const std::string extracted = extractionLocationLine();
+        if (!extracted.empty()) {
+            logLine(L"Has installer location %S", extracted.c_str());
+            if (search.directory(extracted, false)) {
+                logLine(L"Using preferred location");
+                if (search.load(2, &extracted))
+                    return result;
+            }
+        }
+    }
+
+    const std::vector<SearchEntry> entries = splitSearchSequence(sequence);
+    for (const SearchEntry& entry : entries) {
+        std::string text = entry.text;
+        expandLauncherVariables(text);
+        logLine(L"Testing location %S (type %c)", text.c_str(), static_cast<wchar_t>(static_cast<unsigned char>(entry.letter)));
+        switch (entry.letter) {
+        case 'A':
+        case 'B':
+        case 'R':
+            if (search.directory(text, false) && search.load(2, &text))
+                return result;
+            break;
+        case 'E': {
+            Candidate found = search.current();
+            if (search.candidate(checkEnvironment(text.c_str(), found, bounds), found) && search.load(3, &text))
+                return result;
+            break;
+        }
+        case 'S': {
+            Candidate found = search.current();
+            if (search.candidate(checkSearchPath(found, bounds), found) && search.load(1, &text))
+                return result;
+            break;
+        }
+        case 'Y':
+            if (registrySearch(result, bounds) && search.load(4, nullptr))
+                return result;
+            break;
+        default:
+            break;
+        }
+    }
+
+    const std::string installer = locationFileLine(L"inst_jre.cfg");
+    if (!installer.empty()) {
+        logLine(L"Has installer location %S", installer.c_str());
+        if (search.directory(installer, false)) {
+            logLine(L"Using installer location");
+            if (search.load(2, &installer))
+                return result;
+        }
+    }
+
+    for (const SearchEntry& entry : entries) {
+        if (entry.letter != 'A' && entry.letter != 'B' && entry.letter != 'R')
+            continue;
+        // A runtime shipped beside the application (B) is taken wherever it is.
+        if (entry.letter != 'B' && isFallbackAbsolutePath(entry.text))
+            continue;
+        logLine(L"Testing relative location %S", entry.text.c_str());
+        search.directory(entry.text, true);
+        if (!pathExists(result.javaExe))
+            continue;
+        logLine(L"%S exists", result.javaExe.c_str());
+        if (search.load(2, &entry.text))
+            return result;
+    }
+
+    const struct {
+        HKEY root;
+        const wchar_t* line;
+    } previous[] = {
+        {HKEY_CURRENT_USER, L"found JRE from previous installation (user) %S"},
+        {HKEY_LOCAL_MACHINE, L"found JRE from previous installation (machine) %S"},
+    };
+    for (const auto& installation : previous) {
+        Candidate found = search.current();
+        if (search.candidate(previousInstallation(installation.root, found, bounds), found)) {
+            logLine(installation.line, result.javaExe.c_str());
+            if (search.load(4, nullptr))
+                return result;
+        }
+    }
+
+    logLine(L"Search sequence finished");
+    for (const char* variable : {"VEXON_JAVA_HOME", "SEALDECK_JAVA_HOME"}) {
+        Candidate found = search.current();
+        const std::string name = variable;
+        if (search.candidate(checkEnvironment(variable, found, bounds), found) && search.load(3, &name))
+            return result;
+    }
+    return result;
+}
+
+bool checkJavaExe(std::string& javaExe, std::string& version, const VersionVector& minimum,
+                  const VersionVector& maximum, bool allowBeta, bool useCache)
+{
+    g_useVersionCache = useCache;
+    logLine(L"checkJavaExe (%S, [out], %d, %d, %d)", javaExe.c_str(), static_cast<int>(minimum.size()),
+            static_cast<int>(maximum.size()), allowBeta ? 1 : 0);
+    const std::string normalised = fullPath(javaExe, false);
+    if (!normalised.empty())
+        javaExe = normalised;
+
+    bool accepted = false;
+    FILETIME lastWrite{};
+    if (!pathExists(javaExe, lastWrite)) {
+        logLine(L"file doesn't exist");
+    } else {
+        logLine(L"file exists");
+        version.clear();
+        bool known = false;
+        std::string cached;
+        if (g_useVersionCache && readCachedVersion(javaExe, lastWrite, cached) && cached != "1.0.0") {
+            version = cached;
+            logLine(L"got version from registry %S", version.c_str());
+            known = true;
+        } else if (queryJavaVersion(javaExe, lastWrite, version)) {
+            logLine(L"got version from execution %S", version.c_str());
+            writeCachedVersion(javaExe, lastWrite, version);
+            known = true;
+        } else {
+            logLine(L"couldn't get version");
+        }
+        if (known) {
+            if (!allowBeta && configInt(130) == 0 && isPreReleaseVersion(version)) {
+                logLine(L"beta vm not allowed");
+            } else {
+                const VersionVector parsed = parseVersion(version);
+                accepted = versionWithinBound(minimum, parsed, false, false) &&
+                           versionWithinBound(maximum, parsed, true, false);
+            }
+            if (accepted && configInt(107) == 1) {
+                javaExe = windowedJavaExe(javaExe);
+                accepted = pathExists(javaExe);
+            }
+        }
+    }
+    logLine(L"checkJavaExe returning %d", accepted ? 1 : 0);
+    g_useVersionCache = true;
+    return accepted;
+}
+
+bool checkRuntimeDirectory(std::string& javaExe, std::string& version, const std::string& directory,
+                           const VersionVector& minimum, const VersionVector& maximum, bool acceptAnyway)
+{
+    std::string home = fullPath(directory, false);
+    if (home.empty())
+        home = directory;
+    else
+        unpackJarPacks(home);
+    const bool passed =
+        javaExeForHome(javaExe, home) && checkJavaExe(javaExe, version, minimum, maximum, true, true);
+    return passed || acceptAnyway;
+}
+
+bool javaExeForHome(std::string& javaExe, const std::string& home)
+{
+    javaExe = home + "\\jre\\bin\\java.exe";
+    if (jdkOnly())
+        return pathExists(home + "\\lib\\tools.jar");
+    if (!pathExists(javaExe))
+        javaExe = home + "\\bin\\java.exe";
+    return true;
+}
+
+void registerLocatedJvm(const std::string& javaExe)
+{
+    const std::string name = locatedJvmKey(javaExe);
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        unique_hkey key;
+        if (RegCreateKeyExA(root, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr) ==
+            ERROR_SUCCESS)
+            return;
+    }
+}
