@@ -9,6 +9,7 @@
 #include "launchcore/windows/dll_search.h"
 #include "launchcore/windows/error_display.h"
 #include "launchcore/windows/payload.h"
+#include "launchcore/windows/single_instance.h"
 #include "launchcore/windows/startup.h"
 #include "launchcore/windows/text_conversion.h"
 
@@ -33,7 +34,8 @@ void runInProcess(bool registerConsoleHandler)
         fatalMessage(1009, "16");
     addNativeLibraryDirectories();
     (void)registerConsoleHandler; // the worker's console handler arrives with the service run time
-    // Single-instance mode and the VM start follow here.
+    enforceSingleInstance();
+    // The VM start follows here.
 }
 
 int serviceLauncherMain(HMODULE module)
