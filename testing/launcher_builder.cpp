@@ -126,11 +126,6 @@ bool writeFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
     return static_cast<bool>(out.flush());
 }
 
-bool writeTextFile(const std::wstring& path, const std::string& text)
-{
-    return writeFileBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
-}
-
 bool fileExists(const std::wstring& path)
 {
     const DWORD attributes = GetFileAttributesW(path.c_str());

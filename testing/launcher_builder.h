@@ -3,6 +3,7 @@
 // per test, the diagnostic logs, and deliberate damage to the appended data.
 #pragma once
 
+#include "testing/test_files.h"
 #include "tools/sldkpack/packer.h"
 
 #include <cstdint>
@@ -19,7 +20,6 @@ std::wstring testProgramDirectory();
 
 std::optional<std::vector<uint8_t>> readFileBytes(const std::wstring& path);
 bool writeFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
-bool writeTextFile(const std::wstring& path, const std::string& text);
 bool fileExists(const std::wstring& path);
 bool directoryExists(const std::wstring& path);
 

@@ -6,6 +6,8 @@
 // that write them hold the CTest resource lock "registry-jvms".
 #pragma once
 
+#include "testing/test_files.h"
+
 #include <windows.h>
 
 #include <string>
@@ -37,9 +39,6 @@ std::string standinJvmLibrary(const std::string& home, const StandinRuntimeOptio
 // Sets the file's last-write time to now plus secondsAhead.
 bool touchFile(const std::string& path, int secondsAhead = 10);
 
-bool writeTextFile(const std::string& path, const std::string& bytes);
-std::string readTextFile(const std::string& path);
-void removeDirectoryTree(const std::string& path);
 
 // HKEY_LOCAL_MACHINE\<key>\<version> with "JavaHome"; key is for example
 // "SOFTWARE\JavaSoft\Java Runtime Environment".

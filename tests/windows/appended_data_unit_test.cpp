@@ -13,6 +13,7 @@
 #include "launchcore/windows/appended_data.h"
 #include "launchcore/windows/diagnostic_log.h"
 #include "launchcore/windows/wide_format.h"
+#include "testing/test_files.h"
 
 namespace {
 
@@ -24,29 +25,7 @@ std::wstring tempFile(const wchar_t* name)
                       GetCurrentProcessId(), name);
 }
 
-std::string readAll(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
-
-void writeAll(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    ASSERT_TRUE(WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-    CloseHandle(file);
-}
+void writeAll(const std::wstring& path, const std::string& bytes) { ASSERT_TRUE(writeTextFile(path, bytes)); }
 
 std::string pattern(size_t size)
 {
@@ -68,7 +47,7 @@ bool logHasLine(const std::string& tail)
     const wchar_t* path = logPath();
     if (!path)
         return false;
-    const std::string log = readAll(path);
+    const std::string log = readTextFile(path);
     return log.find("] " + tail + "\r\n") != std::string::npos;
 }
 
@@ -122,7 +101,7 @@ TEST(AppendedDataWindows, CopyUnscrambledCopiesExactlyTheAskedBytes)
         CloseHandle(target);
 
         const std::string expected = data.substr(0, row.copied);
-        EXPECT_EQ(readAll(targetPath), row.unscramble ? scrambled(expected) : expected);
+        EXPECT_EQ(readTextFile(targetPath), row.unscramble ? scrambled(expected) : expected);
         if (row.logTail) {
             EXPECT_TRUE(logHasLine(row.logTail)) << row.logTail;
         }

@@ -18,6 +18,7 @@
 #include "launchcore/windows/diagnostic_log.h"
 #include "launchcore/windows/error_display.h"
 #include "launchcore/windows/wide_format.h"
+#include "testing/test_files.h"
 
 namespace {
 
@@ -53,21 +54,6 @@ const bool g_freshTemp = [] {
     return true;
 }();
 
-std::string readBytes(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
-
 std::string inCodePage(const std::wstring& text, UINT codePage = CP_UTF8)
 {
     const int length = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
@@ -83,7 +69,7 @@ std::vector<std::string> logLines()
     const wchar_t* path = logPath();
     if (!path)
         return {};
-    std::string bytes = readBytes(path);
+    std::string bytes = readTextFile(path);
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
         bytes.erase(0, 3);
     std::vector<std::string> lines;
@@ -181,9 +167,9 @@ TEST(LogDisplay, FileTakesFirstFreeNumberAndHoldsUtf8Lines)
     ASSERT_NE(path, nullptr);
     EXPECT_EQ(std::wstring(path), g_testTemp + L"sldk_nlog_3.log");
     for (int taken = 1; taken <= 2; ++taken)
-        EXPECT_EQ(readBytes(formatWide(L"%ssldk_nlog_%d.log", g_testTemp.c_str(), taken)), "") << taken;
+        EXPECT_EQ(readTextFile(formatWide(L"%ssldk_nlog_%d.log", g_testTemp.c_str(), taken)), "") << taken;
 
-    const std::string bytes = readBytes(path);
+    const std::string bytes = readTextFile(path);
     ASSERT_GE(bytes.size(), 3u);
     EXPECT_EQ(bytes.substr(0, 3), "\xEF\xBB\xBF");
 
@@ -259,7 +245,7 @@ TEST(LogDisplay, ConsoleModeWritesWholeTextToStandardErrorWhenOutputIsNoConsole)
         StdOutputHandle redirected(g_testTemp + L"stdout.txt");
         showError(text);
     }
-    const std::string written = readBytes(g_testTemp + L"stderr.txt");
+    const std::string written = readTextFile(g_testTemp + L"stderr.txt");
     // Without a console (output is a pipe) the code page is 0 and the text goes out as UTF-8.
     const UINT codePage = GetConsoleOutputCP();
     const std::string expected = inCodePage(errorDisplayText(text) + L"\n", codePage ? codePage : CP_UTF8);
@@ -268,7 +254,7 @@ TEST(LogDisplay, ConsoleModeWritesWholeTextToStandardErrorWhenOutputIsNoConsole)
     for (char c : expected)
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     EXPECT_EQ(written, crlf);
-    EXPECT_EQ(readBytes(g_testTemp + L"stdout.txt"), "");
+    EXPECT_EQ(readTextFile(g_testTemp + L"stdout.txt"), "");
 }
 
 TEST(LogDisplay, WriteConsoleUsesTheHandleOnlyWithAnAttachedConsole)
@@ -287,8 +273,8 @@ TEST(LogDisplay, WriteConsoleUsesTheHandleOnlyWithAnAttachedConsole)
             StdOutputHandle redirected(g_testTemp + L"console.txt");
             writeConsole("50% done\n");
         }
-        const std::string viaRuntime = readBytes(g_testTemp + L"stdout.txt");
-        const std::string viaHandle = readBytes(g_testTemp + L"console.txt");
+        const std::string viaRuntime = readTextFile(g_testTemp + L"stdout.txt");
+        const std::string viaHandle = readTextFile(g_testTemp + L"console.txt");
         EXPECT_EQ(row.attached ? viaHandle : viaRuntime, row.expected) << row.attached;
         EXPECT_EQ(row.attached ? viaRuntime : viaHandle, "") << row.attached;
     }

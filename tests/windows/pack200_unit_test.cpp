@@ -16,55 +16,9 @@
 #include "launchcore/windows/diagnostic_log.h"
 #include "launchcore/windows/error_display.h"
 #include "launchcore/windows/pack200.h"
+#include "testing/test_files.h"
 
 namespace {
-
-bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void removeTree(const std::string& path)
-{
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(path + "\\" + name);
-            else
-                DeleteFileA((path + "\\" + name).c_str());
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
-bool writeFile(const std::string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
-std::string readFile(const std::string& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
 
 std::string logText()
 {
@@ -149,7 +103,7 @@ std::vector<std::string> splitRun(const std::string& line)
 std::vector<std::string> recordedRuns(const std::string& path)
 {
     std::vector<std::string> runs;
-    for (const std::string& line : lines(readFile(path)))
+    for (const std::string& line : lines(readTextFile(path)))
         if (!line.empty())
             runs.push_back(line);
     return runs;
@@ -200,7 +154,7 @@ protected:
         const DWORD length = GetTempPathA(MAX_PATH + 1, base);
         root_ = std::string(length > 0 && length <= MAX_PATH ? base : ".\\") + "pack200_" +
                 std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
-        removeTree(root_);
+        removeDirectoryTree(root_);
         ASSERT_TRUE(CreateDirectoryA(root_.c_str(), nullptr));
         home_ = root_ + "\\jre";
         for (const char* directory : {"", "\\bin", "\\lib", "\\lib\\ext"})
@@ -216,7 +170,7 @@ protected:
     {
         SetEnvironmentVariableA("SLDK_UNPACK200_LOG", nullptr);
         SetEnvironmentVariableA("SLDK_UNPACK200_EXIT", nullptr);
-        removeTree(root_);
+        removeDirectoryTree(root_);
     }
 
     // Runs unpackJarPacks and returns what it wrote to standard output.
@@ -227,7 +181,7 @@ protected:
             StdoutCapture capture(captured);
             unpackJarPacks(home_);
         }
-        return readFile(captured);
+        return readTextFile(captured);
     }
 
     std::string root_;
@@ -239,14 +193,14 @@ TEST_F(Pack200Unit, RestoresEveryMissingJarInOrder)
 {
     const char* packs[] = {"lib\\rt.jar.pack", "lib\\charsets.jar.pack", "lib\\ext\\zipfs.jar.pack"};
     for (const char* pack : packs)
-        ASSERT_TRUE(writeFile(home_ + "\\" + pack, std::string("packed ") + pack));
-    ASSERT_TRUE(writeFile(home_ + "\\lib\\readme.txt", "not a pack"));
+        ASSERT_TRUE(writeTextFile(home_ + "\\" + pack, std::string("packed ") + pack));
+    ASSERT_TRUE(writeTextFile(home_ + "\\lib\\readme.txt", "not a pack"));
 
     const size_t logStart = logText().size();
     EXPECT_EQ(unpack(), "Preparing JRE ...\n");
 
     const std::vector<std::string> runs = recordedRuns(runs_);
-    ASSERT_EQ(runs.size(), 3u) << readFile(runs_);
+    ASSERT_EQ(runs.size(), 3u) << readTextFile(runs_);
     std::vector<std::string> jarsRun;
     for (const std::string& run : runs) {
         const std::vector<std::string> arguments = splitRun(run);
@@ -263,10 +217,10 @@ TEST_F(Pack200Unit, RestoresEveryMissingJarInOrder)
     for (const char* pack : packs) {
         const std::string packPath = home_ + "\\" + pack;
         const std::string jarPath = packPath.substr(0, packPath.size() - 5);
-        EXPECT_FALSE(exists(packPath)) << pack;
-        EXPECT_EQ(readFile(jarPath), std::string("packed ") + pack) << pack;
+        EXPECT_FALSE(fileOrFolderExists(packPath)) << pack;
+        EXPECT_EQ(readTextFile(jarPath), std::string("packed ") + pack) << pack;
     }
-    EXPECT_TRUE(exists(home_ + "\\lib\\readme.txt"));
+    EXPECT_TRUE(fileOrFolderExists(home_ + "\\lib\\readme.txt"));
 
     const std::vector<std::string> logLines = lines(logText().substr(logStart));
     EXPECT_EQ(countLines(logLines, "Unpacking JRE"), 1);
@@ -282,14 +236,14 @@ TEST_F(Pack200Unit, RestoresEveryMissingJarInOrder)
 
 TEST_F(Pack200Unit, ExistingJarIsNotRestoredAndItsPackStays)
 {
-    ASSERT_TRUE(writeFile(home_ + "\\lib\\rt.jar.pack", "packed"));
-    ASSERT_TRUE(writeFile(home_ + "\\lib\\rt.jar", "already here"));
+    ASSERT_TRUE(writeTextFile(home_ + "\\lib\\rt.jar.pack", "packed"));
+    ASSERT_TRUE(writeTextFile(home_ + "\\lib\\rt.jar", "already here"));
 
     const size_t logStart = logText().size();
     EXPECT_EQ(unpack(), "");
     EXPECT_TRUE(recordedRuns(runs_).empty());
-    EXPECT_TRUE(exists(home_ + "\\lib\\rt.jar.pack"));
-    EXPECT_EQ(readFile(home_ + "\\lib\\rt.jar"), "already here");
+    EXPECT_TRUE(fileOrFolderExists(home_ + "\\lib\\rt.jar.pack"));
+    EXPECT_EQ(readTextFile(home_ + "\\lib\\rt.jar"), "already here");
 
     const std::vector<std::string> logLines = lines(logText().substr(logStart));
     EXPECT_EQ(countLines(logLines, "checking " + home_ + "\\lib\\rt.jar"), 1);
@@ -299,14 +253,14 @@ TEST_F(Pack200Unit, ExistingJarIsNotRestoredAndItsPackStays)
 
 TEST_F(Pack200Unit, FailedToolKeepsThePackAndLeavesNoJar)
 {
-    ASSERT_TRUE(writeFile(home_ + "\\lib\\rt.jar.pack", "packed"));
+    ASSERT_TRUE(writeTextFile(home_ + "\\lib\\rt.jar.pack", "packed"));
     SetEnvironmentVariableA("SLDK_UNPACK200_EXIT", "3");
 
     const size_t logStart = logText().size();
     EXPECT_EQ(unpack(), "Preparing JRE ...\n");
     EXPECT_EQ(recordedRuns(runs_).size(), 1u);
-    EXPECT_TRUE(exists(home_ + "\\lib\\rt.jar.pack"));
-    EXPECT_FALSE(exists(home_ + "\\lib\\rt.jar")) << "the partial jar would pass for a restored one";
+    EXPECT_TRUE(fileOrFolderExists(home_ + "\\lib\\rt.jar.pack"));
+    EXPECT_FALSE(fileOrFolderExists(home_ + "\\lib\\rt.jar")) << "the partial jar would pass for a restored one";
 
     const std::vector<std::string> logLines = lines(logText().substr(logStart));
     EXPECT_EQ(countLines(logLines, "ERROR: unpack200 failed (exit 3)"), 1);
@@ -314,8 +268,8 @@ TEST_F(Pack200Unit, FailedToolKeepsThePackAndLeavesNoJar)
     // Once the tool works again, the kept pack is restored.
     SetEnvironmentVariableA("SLDK_UNPACK200_EXIT", nullptr);
     unpack();
-    EXPECT_FALSE(exists(home_ + "\\lib\\rt.jar.pack"));
-    EXPECT_EQ(readFile(home_ + "\\lib\\rt.jar"), "packed");
+    EXPECT_FALSE(fileOrFolderExists(home_ + "\\lib\\rt.jar.pack"));
+    EXPECT_EQ(readTextFile(home_ + "\\lib\\rt.jar"), "packed");
 }
 
 TEST_F(Pack200Unit, MissingPackOrNoPacksStartNothing)
@@ -333,7 +287,7 @@ TEST_F(Pack200Unit, SinglePackFileWithBlanksInItsPath)
 {
     ASSERT_TRUE(CreateDirectoryA((root_ + "\\my files").c_str(), nullptr));
     const std::string pack = root_ + "\\my files\\user lib.jar.pack";
-    ASSERT_TRUE(writeFile(pack, "content"));
+    ASSERT_TRUE(writeTextFile(pack, "content"));
     unpackPackFile(home_, pack);
 
     const std::vector<std::string> runs = recordedRuns(runs_);
@@ -343,14 +297,14 @@ TEST_F(Pack200Unit, SinglePackFileWithBlanksInItsPath)
     EXPECT_EQ(arguments[1], "-r");
     EXPECT_EQ(arguments[2], pack);
     EXPECT_EQ(arguments[3], root_ + "\\my files\\user lib.jar");
-    EXPECT_FALSE(exists(pack));
-    EXPECT_EQ(readFile(root_ + "\\my files\\user lib.jar"), "content");
+    EXPECT_FALSE(fileOrFolderExists(pack));
+    EXPECT_EQ(readTextFile(root_ + "\\my files\\user lib.jar"), "content");
 }
 
 TEST_F(Pack200Unit, ToolThatCannotStartIsFatal)
 {
     ASSERT_TRUE(DeleteFileA((home_ + "\\bin\\unpack200.exe").c_str()));
-    ASSERT_TRUE(writeFile(home_ + "\\lib\\rt.jar.pack", "packed"));
+    ASSERT_TRUE(writeTextFile(home_ + "\\lib\\rt.jar.pack", "packed"));
     EXPECT_EXIT(
         {
             disableGuiErrorMode();
@@ -358,7 +312,7 @@ TEST_F(Pack200Unit, ToolThatCannotStartIsFatal)
             unpackJarPacks(home_);
         },
         ::testing::ExitedWithCode(1), "error code: 20");
-    EXPECT_TRUE(exists(home_ + "\\lib\\rt.jar.pack"));
+    EXPECT_TRUE(fileOrFolderExists(home_ + "\\lib\\rt.jar.pack"));
 }
 
 } // namespace

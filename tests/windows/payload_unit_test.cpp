@@ -15,76 +15,9 @@
 #include "launchcore/windows/payload.h"
 #include "launchcore/windows/temp_directory.h"
 #include "launchcore/windows/wide_format.h"
+#include "testing/test_files.h"
 
 namespace {
-
-bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-void removeTree(const std::string& path)
-{
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(path + "\\" + name);
-            else
-                DeleteFileA((path + "\\" + name).c_str());
-        } while (FindNextFileA(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
-// A fresh folder below the temporary directory, removed with everything in it afterwards.
-class Scratch {
-public:
-    Scratch()
-    {
-        static int counter = 0;
-        char base[MAX_PATH + 1];
-        const DWORD length = GetTempPathA(MAX_PATH + 1, base);
-        path_ = std::string(length > 0 && length <= MAX_PATH ? base : ".\\") + "payload_" +
-                std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
-        removeTree(path_);
-        CreateDirectoryA(path_.c_str(), nullptr);
-    }
-    ~Scratch() { removeTree(path_); }
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-
-private:
-    std::string path_;
-};
-
-bool writeFile(const std::string& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    const BOOL ok = bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
-std::string readFile(const std::string& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
-}
 
 // The part of this process's log written after construction.
 class LogSince {
@@ -165,9 +98,9 @@ TEST(PayloadUnit, ExtractPayloadFileEntries)
         {"entry cut short", entry(100000, pattern(100)), 1, true, pattern(100), 108},
     };
     for (const Case& c : cases) {
-        Scratch scratch;
+        TemporaryFolder scratch("payload");
         const std::string sourcePath = scratch / "launcher.bin";
-        ASSERT_TRUE(writeFile(sourcePath, c.source)) << c.what;
+        ASSERT_TRUE(writeTextFile(sourcePath, c.source)) << c.what;
         HANDLE source = CreateFileA(sourcePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(source, INVALID_HANDLE_VALUE) << c.what;
@@ -178,9 +111,9 @@ TEST(PayloadUnit, ExtractPayloadFileEntries)
         EXPECT_EQ(filePosition(source), c.positionAfter) << c.what;
         CloseHandle(source);
 
-        EXPECT_EQ(exists(target), c.fileCreated) << c.what;
+        EXPECT_EQ(fileOrFolderExists(target), c.fileCreated) << c.what;
         if (c.fileCreated) {
-            EXPECT_EQ(readFile(target), c.content) << c.what;
+            EXPECT_EQ(readTextFile(target), c.content) << c.what;
             // A failed copy must not keep the unshared target open, or the clean-up cannot
             // delete it.
             EXPECT_TRUE(DeleteFileA(target.c_str())) << c.what << " (error " << GetLastError() << ")";
@@ -192,14 +125,14 @@ TEST(PayloadUnit, ExtractPayloadFileEntries)
 TEST(PayloadUnit, EmptyDirectoryGoesOneLevelDeep)
 {
     for (const char* suffix : {"", "\\"}) {
-        Scratch scratch;
+        TemporaryFolder scratch("payload");
         const std::string top = scratch / "tree";
         for (const char* directory : {"tree", "tree\\first", "tree\\first\\second", "tree\\onlyfiles", "tree\\empty"})
             ASSERT_TRUE(CreateDirectoryA((scratch / directory).c_str(), nullptr));
         const char* files[] = {"tree\\a.txt", "tree\\b.jar", "tree\\first\\c.txt", "tree\\first\\d.txt",
                                "tree\\first\\second\\e.txt", "tree\\onlyfiles\\f.txt"};
         for (const char* file : files)
-            ASSERT_TRUE(writeFile(scratch / file, file));
+            ASSERT_TRUE(writeTextFile(scratch / file, file));
 
         LogSince log;
         emptyDirectory(top + suffix, true);
@@ -221,7 +154,7 @@ TEST(PayloadUnit, EmptyDirectoryGoesOneLevelDeep)
             {"tree\\empty", false},
         };
         for (const Expectation& e : expectations)
-            EXPECT_EQ(exists(scratch / e.path), e.remains) << e.path << " with suffix \"" << suffix << "\"";
+            EXPECT_EQ(fileOrFolderExists(scratch / e.path), e.remains) << e.path << " with suffix \"" << suffix << "\"";
 
         const std::string text = log.text();
         EXPECT_NE(text.find("emptying " + top), std::string::npos);
@@ -234,10 +167,10 @@ TEST(PayloadUnit, EmptyDirectoryGoesOneLevelDeep)
 
 TEST(PayloadUnit, EmptyDirectoryWithoutSubdirectoriesAndIgnoredPaths)
 {
-    Scratch scratch;
+    TemporaryFolder scratch("payload");
     ASSERT_TRUE(CreateDirectoryA((scratch / "sub").c_str(), nullptr));
-    ASSERT_TRUE(writeFile(scratch / "top.txt", "x"));
-    ASSERT_TRUE(writeFile(scratch / "sub\\inner.txt", "y"));
+    ASSERT_TRUE(writeTextFile(scratch / "top.txt", "x"));
+    ASSERT_TRUE(writeTextFile(scratch / "sub\\inner.txt", "y"));
 
     // Relative dot paths are never emptied, whatever they point at.
     char saved[MAX_PATH + 1];
@@ -246,13 +179,13 @@ TEST(PayloadUnit, EmptyDirectoryWithoutSubdirectoriesAndIgnoredPaths)
     for (const char* path : {".", ".\\", ".\\sub", "..", ""})
         emptyDirectory(path, true);
     SetCurrentDirectoryA(saved);
-    EXPECT_TRUE(exists(scratch / "top.txt"));
-    EXPECT_TRUE(exists(scratch / "sub\\inner.txt"));
+    EXPECT_TRUE(fileOrFolderExists(scratch / "top.txt"));
+    EXPECT_TRUE(fileOrFolderExists(scratch / "sub\\inner.txt"));
 
     emptyDirectory(scratch.path(), false);
-    EXPECT_FALSE(exists(scratch / "top.txt"));
-    EXPECT_TRUE(exists(scratch / "sub\\inner.txt"));
-    EXPECT_TRUE(exists(scratch / "sub"));
+    EXPECT_FALSE(fileOrFolderExists(scratch / "top.txt"));
+    EXPECT_TRUE(fileOrFolderExists(scratch / "sub\\inner.txt"));
+    EXPECT_TRUE(fileOrFolderExists(scratch / "sub"));
 
     emptyDirectory(scratch / "missing", true); // nothing to find, nothing happens
 }
@@ -270,7 +203,7 @@ TEST(PayloadUnit, UnsafeNamesCreateNothing)
         "ok\\x.txt;/evil.txt",
     };
     for (const char* list : lists) {
-        Scratch scratch;
+        TemporaryFolder scratch("payload");
         const std::string base = scratch / "extract";
         ASSERT_TRUE(CreateDirectoryA(base.c_str(), nullptr));
         extractionDirectory() = base;
@@ -296,7 +229,7 @@ TEST(PayloadUnit, UnsafeNamesCreateNothing)
             FindClose(search);
         }
         EXPECT_EQ(entries, 0) << list;
-        EXPECT_FALSE(exists(scratch / "evil.txt")) << list;
+        EXPECT_FALSE(fileOrFolderExists(scratch / "evil.txt")) << list;
         extractionDirectory().clear();
     }
     installConfiguration({}, {});
@@ -333,12 +266,12 @@ TEST(PayloadUnit, UncreatableTargetIsFatalAndCleansUp)
     constexpr const char* kShared = "SLDK_PAYLOAD_FATAL_DIR";
     char inherited[MAX_PATH + 1];
     const DWORD inheritedLength = GetEnvironmentVariableA(kShared, inherited, sizeof inherited);
-    std::optional<Scratch> scratch;
+    std::optional<TemporaryFolder> scratch;
     std::string folder;
     if (inheritedLength > 0 && inheritedLength < sizeof inherited) {
         folder.assign(inherited, inheritedLength);
     } else {
-        scratch.emplace();
+        scratch.emplace("payload");
         folder = scratch->path();
         SetEnvironmentVariableA(kShared, folder.c_str());
     }
@@ -347,9 +280,9 @@ TEST(PayloadUnit, UncreatableTargetIsFatalAndCleansUp)
     if (scratch) {
         ASSERT_TRUE(CreateDirectoryA(base.c_str(), nullptr));
         ASSERT_TRUE(CreateDirectoryA((base + "\\sub").c_str(), nullptr));
-        ASSERT_TRUE(writeFile(base + "\\earlier.txt", "x"));
-        ASSERT_TRUE(writeFile(base + "\\sub\\earlier.txt", "y"));
-        ASSERT_TRUE(writeFile(sourcePath, entry(3, "abc")));
+        ASSERT_TRUE(writeTextFile(base + "\\earlier.txt", "x"));
+        ASSERT_TRUE(writeTextFile(base + "\\sub\\earlier.txt", "y"));
+        ASSERT_TRUE(writeTextFile(sourcePath, entry(3, "abc")));
     }
 
     EXPECT_EXIT(
@@ -363,7 +296,7 @@ TEST(PayloadUnit, UncreatableTargetIsFatalAndCleansUp)
         },
         ::testing::ExitedWithCode(1), "error code: 11");
     SetEnvironmentVariableA(kShared, nullptr);
-    EXPECT_FALSE(exists(base));
+    EXPECT_FALSE(fileOrFolderExists(base));
 }
 
 } // namespace

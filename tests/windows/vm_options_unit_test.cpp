@@ -19,59 +19,11 @@
 #include "launchcore/windows/text_conversion.h"
 #include "launchcore/windows/variable_expansion.h"
 #include "launchcore/windows/vm_options.h"
+#include "testing/test_files.h"
 
 namespace {
 
 using Options = std::vector<std::string>;
-
-void removeTree(const std::string& path)
-{
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string child = path + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(path.c_str());
-}
-
-class Scratch {
-public:
-    Scratch()
-    {
-        static int counter = 0;
-        char base[MAX_PATH + 1];
-        const DWORD length = GetTempPathA(sizeof base, base);
-        path_ = std::string(base, length) + "vmopt_" + std::to_string(GetCurrentProcessId()) + "_" +
-                std::to_string(++counter);
-        removeTree(path_);
-        CreateDirectoryA(path_.c_str(), nullptr);
-    }
-    ~Scratch() { removeTree(path_); }
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-
-private:
-    std::string path_;
-};
-
-bool writeFile(const std::string& path, const std::string& bytes)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
-}
 
 Options readFile(const std::string& path, ClasspathSlots* slotsOut = nullptr)
 {
@@ -114,9 +66,9 @@ std::string environment(const char* name)
 
 TEST(VmOptions, FileLinesCommentsAndClasspathSlots)
 {
-    Scratch scratch;
+    TemporaryFolder scratch("vmopt");
     const std::string longOption = "-Dlong=" + std::string(40000 - 7, 'x');
-    ASSERT_TRUE(writeFile(scratch / "app.vmoptions", "# a comment\r\n"
+    ASSERT_TRUE(writeTextFile(scratch / "app.vmoptions", "# a comment\r\n"
                                                      "\r\n"
                                                      "     \r\n"
                                                      "   # indented comment\n"
@@ -147,17 +99,17 @@ TEST(VmOptions, FileLinesCommentsAndClasspathSlots)
 
 TEST(VmOptions, IncludesResolveAgainstTheIncludingFile)
 {
-    Scratch scratch;
+    TemporaryFolder scratch("vmopt");
     ASSERT_TRUE(CreateDirectoryA((scratch / "sub").c_str(), nullptr));
     SetEnvironmentVariableA("VMOPT_TEST_DIR", scratch.path().c_str());
-    ASSERT_TRUE(writeFile(scratch / "top.vmoptions", "-Da=1\n"
+    ASSERT_TRUE(writeTextFile(scratch / "top.vmoptions", "-Da=1\n"
                                                      "-include-options sub\\inner.vmoptions\n"
                                                      "-include-options missing.vmoptions\n"
                                                      "-include-options ${VMOPT_TEST_DIR}\\by-variable.vmoptions\n"
                                                      "-Db=2\n"));
-    ASSERT_TRUE(writeFile(scratch / "sub\\inner.vmoptions", "-Dinner=1\n-include-options deeper.vmoptions\n"));
-    ASSERT_TRUE(writeFile(scratch / "sub\\deeper.vmoptions", "-Ddeep=1\n-classpath/a deep.jar\n"));
-    ASSERT_TRUE(writeFile(scratch / "by-variable.vmoptions", "-Dvariable=1\n"));
+    ASSERT_TRUE(writeTextFile(scratch / "sub\\inner.vmoptions", "-Dinner=1\n-include-options deeper.vmoptions\n"));
+    ASSERT_TRUE(writeTextFile(scratch / "sub\\deeper.vmoptions", "-Ddeep=1\n-classpath/a deep.jar\n"));
+    ASSERT_TRUE(writeTextFile(scratch / "by-variable.vmoptions", "-Dvariable=1\n"));
 
     ClasspathSlots slots;
     EXPECT_EQ(readFile(scratch / "top.vmoptions", &slots),
@@ -177,25 +129,25 @@ TEST(VmOptions, IncludesResolveAgainstTheIncludingFile)
 
 TEST(VmOptions, IncludeCyclesAndDeepChainsAreCut)
 {
-    Scratch scratch;
-    ASSERT_TRUE(writeFile(scratch / "self.vmoptions", "-Dself=1\n-include-options self.vmoptions\n-Dafter=1\n"));
+    TemporaryFolder scratch("vmopt");
+    ASSERT_TRUE(writeTextFile(scratch / "self.vmoptions", "-Dself=1\n-include-options self.vmoptions\n-Dafter=1\n"));
     EXPECT_EQ(readFile(scratch / "self.vmoptions"), (Options{"-Dself=1", "-Dafter=1"}));
     EXPECT_TRUE(logHas(L"ERROR: vmoptions include skipped " + widenAnsi(scratch / "self.vmoptions")));
 
     // The way back names the first file in another case and through "..".
     ASSERT_TRUE(CreateDirectoryA((scratch / "b").c_str(), nullptr));
-    ASSERT_TRUE(writeFile(scratch / "a.vmoptions", "-DA=1\n-include-options b\\b.vmoptions\n-DA=2\n"));
-    ASSERT_TRUE(writeFile(scratch / "b\\b.vmoptions", "-DB=1\n-include-options ..\\A.VMOPTIONS\n-DB=2\n"));
+    ASSERT_TRUE(writeTextFile(scratch / "a.vmoptions", "-DA=1\n-include-options b\\b.vmoptions\n-DA=2\n"));
+    ASSERT_TRUE(writeTextFile(scratch / "b\\b.vmoptions", "-DB=1\n-include-options ..\\A.VMOPTIONS\n-DB=2\n"));
     EXPECT_EQ(readFile(scratch / "a.vmoptions"), (Options{"-DA=1", "-DB=1", "-DB=2", "-DA=2"}));
 
     // The same file twice in a row is no cycle.
-    ASSERT_TRUE(writeFile(scratch / "twice.vmoptions",
+    ASSERT_TRUE(writeTextFile(scratch / "twice.vmoptions",
                           "-include-options b\\b2.vmoptions\n-include-options b\\b2.vmoptions\n"));
-    ASSERT_TRUE(writeFile(scratch / "b\\b2.vmoptions", "-Dtwice=1\n"));
+    ASSERT_TRUE(writeTextFile(scratch / "b\\b2.vmoptions", "-Dtwice=1\n"));
     EXPECT_EQ(readFile(scratch / "twice.vmoptions"), (Options{"-Dtwice=1", "-Dtwice=1"}));
 
     for (int level = 1; level <= 20; ++level)
-        ASSERT_TRUE(writeFile(scratch / ("chain" + std::to_string(level) + ".vmoptions"),
+        ASSERT_TRUE(writeTextFile(scratch / ("chain" + std::to_string(level) + ".vmoptions"),
                               "-Dlevel=" + std::to_string(level) + "\n-include-options chain" +
                                   std::to_string(level + 1) + ".vmoptions\n"));
     Options expected;
@@ -211,7 +163,7 @@ TEST(VmOptions, LauncherOwnFileTakesPartInTheCycleCheck)
     ASSERT_GT(exe.size(), 4u);
     const std::string own = exe.substr(0, exe.size() - 4) + ".vmoptions";
     const std::string name = own.substr(own.find_last_of('\\') + 1);
-    ASSERT_TRUE(writeFile(own, "-Ddefault=1\n-include-options " + name + "\n"));
+    ASSERT_TRUE(writeTextFile(own, "-Ddefault=1\n-include-options " + name + "\n"));
 
     FILE* file = openDefaultVmOptionsFile();
     ASSERT_NE(file, nullptr);
@@ -236,8 +188,8 @@ struct ConfiguredCase {
 
 TEST(VmOptions, ConfiguredOptionsInOrder)
 {
-    Scratch scratch;
-    ASSERT_TRUE(writeFile(scratch / "inc.vmoptions", "-Dincluded=1\n"));
+    TemporaryFolder scratch("vmopt");
+    ASSERT_TRUE(writeTextFile(scratch / "inc.vmoptions", "-Dincluded=1\n"));
     SetEnvironmentVariableA("VMOPT_INC", (scratch / "inc.vmoptions").c_str());
     setLocaleCode("de_CH");
     recordSelectedRuntime("C:\\jre\\bin\\java.exe", "1.8.0_181");
@@ -306,11 +258,11 @@ std::string pathEntries(int32_t id, const std::string& list)
 
 TEST(VmOptions, ClassAndModulePathEntries)
 {
-    Scratch scratch;
+    TemporaryFolder scratch("vmopt");
     const std::string lib = scratch / "lib";
     ASSERT_TRUE(CreateDirectoryA(lib.c_str(), nullptr));
     for (const char* name : {"a.jar", "b.jarold", "c.zip", "d.jar_bak"})
-        ASSERT_TRUE(writeFile(lib + "\\" + name, "x"));
+        ASSERT_TRUE(writeTextFile(lib + "\\" + name, "x"));
     SetEnvironmentVariableA("VMOPT_QUOTED", "\"C:\\x y\\q.jar\"");
     SetEnvironmentVariableA("VMOPT_LIST", (lib + "\\a.jar;" + lib + "\\c.zip").c_str());
     SetEnvironmentVariableA("VMOPT_NOT_SET", nullptr);
