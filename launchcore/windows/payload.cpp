@@ -84,6 +84,11 @@ int extractPayload(bool createDirectory)
 
     if (createDirectory)
         createExtractionDirectory();
+    // Without a directory the targets would be "\name", at the root of the current drive.
+    if (extractionDirectory().empty()) {
+        logError(L"no extraction directory for the included files");
+        return 1;
+    }
 
     unique_file launcher = openLauncherOrDie();
     LARGE_INTEGER start;

@@ -257,6 +257,17 @@ TEST(PayloadUnit, NothingToExtractSetsNoDirectory)
     installConfiguration({}, {});
 }
 
+TEST(PayloadUnit, FilesWithoutAnExtractionDirectoryAreNotWrittenAtTheDriveRoot)
+{
+    extractionDirectory().clear();
+    installConfiguration({{2002, "1"}, {2003, "stray.txt"}}, {});
+    LogSince log;
+    EXPECT_EQ(extractPayload(false), 1);
+    EXPECT_NE(log.text().find("ERROR: no extraction directory for the included files"), std::string::npos);
+    EXPECT_FALSE(fileOrFolderExists("\\stray.txt"));
+    installConfiguration({}, {});
+}
+
 // A target that cannot be created ends the process with message 1009 "11", and the clean-up
 // removes the extraction directory with what was extracted so far.
 TEST(PayloadUnit, UncreatableTargetIsFatalAndCleansUp)
