@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "launchcore/command_line.h"
+#include "launchcore/windows/JavaVMLauncher.h"
+#include "launchcore/windows/cleanup_exit.h"
 #include "launchcore/windows/diagnostic_log.h"
 #include "launchcore/windows/launcher_program.h"
 #include "launchcore/windows/dll_search.h"
@@ -35,7 +37,8 @@ void runInProcess(bool registerConsoleHandler)
     addNativeLibraryDirectories();
     (void)registerConsoleHandler; // the worker's console handler arrives with the service run time
     enforceSingleInstance();
-    // The VM start follows here.
+    if (!LoadDLL(true, nullptr, false) || !launchProgram(argumentVector(), true))
+        exitWithCleanup(1);
 }
 
 int serviceLauncherMain(HMODULE module)

@@ -1,6 +1,6 @@
-// Stand-in for a runtime's jvm.dll. For now it only lets the search load it: a file named
-// "refuse-load" beside the library makes it refuse to load (DllMain fails), for a runtime
-// that exists but cannot be used; JNI_CreateJavaVM fails.
+// Stand-in for a runtime's jvm.dll: the library's entry point. A file named "refuse-load"
+// beside the library makes it refuse to load (DllMain fails), for a runtime that exists but
+// cannot be used. The VM itself is in standin_vm.cpp.
 #include <windows.h>
 
 #include <string>
@@ -32,6 +32,3 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
         return FALSE;
     return TRUE;
 }
-
-// JNI_ERR until the stand-in can create a VM.
-extern "C" __declspec(dllexport) long JNI_CreateJavaVM(void**, void**, void*) { return -1; }

@@ -2,6 +2,7 @@
 // extraction directory below its temporary directory, and on any failure ends with exit
 // code 1 and leaves no extraction directory behind.
 #include "testing/launcher_run.h"
+#include "testing/standin_runtime.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,8 @@ namespace {
 std::vector<uint8_t> bytesOf(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
 // A service launcher (application kind 4: errors go to standard error) with these files;
-// count and list override entries 2002 and 2003 when given.
+// count and list override entries 2002 and 2003 when given. The stand-in runtime lies
+// beside it in "jre", so that a run whose extraction succeeds goes on to a normal launch.
 std::wstring serviceLauncherWith(const ScratchDirectory& scratch,
                                  const std::vector<std::pair<std::string, std::string>>& files,
                                  const char* count = nullptr, const char* list = nullptr)
@@ -27,6 +29,8 @@ std::wstring serviceLauncherWith(const ScratchDirectory& scratch,
     if (list)
         sldkpack::setConfig(model, 2003, list);
     model.trailer = bytesOf("data for the Java side");
+    sldkpack::setConfig(model, 128, "Ajre");
+    EXPECT_TRUE(layOutStandinRuntime(toUtf8(scratch.file(L"jre"))));
     return buildLauncherFile(kServiceStub, model, scratch.path(), L"service.exe");
 }
 

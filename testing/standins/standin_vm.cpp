@@ -1,0 +1,302 @@
+// The stand-in VM's invocation interface (JNI_CreateJavaVM and the JavaVM table), the trace
+// file and the text helpers.
+//
+// Knobs read from the environment: SLDK_TRACE (the trace file), SLDK_JVM_CREATE_FAIL=1
+// (JNI_CreateJavaVM answers JNI_ERR). The Java-side knobs are in standin_world.cpp.
+#define _JNI_IMPLEMENTATION_
+#include "standin_vm.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace standin {
+namespace {
+
+JavaVM g_vm{};
+bool g_created = false;
+Object* g_pending = nullptr;
+
+std::wstring g_traceFile;
+bool g_traceFileRead = false;
+
+jint JNICALL DestroyJavaVM(JavaVM*)
+{
+    if (pendingException())
+        fail("DestroyJavaVM with exception pending");
+    trace("destroy");
+    return JNI_OK;
+}
+
+jint JNICALL AttachCurrentThread(JavaVM*, void** env, void*)
+{
+    *env = environment();
+    return JNI_OK;
+}
+
+jint JNICALL DetachCurrentThread(JavaVM*) { return JNI_OK; }
+
+jint JNICALL GetEnv(JavaVM*, void** env, jint version)
+{
+    if (!g_created) {
+        *env = nullptr;
+        return JNI_EDETACHED;
+    }
+    if (version < JNI_VERSION_1_1 || version > JNI_VERSION_1_8) {
+        *env = nullptr;
+        return JNI_EVERSION;
+    }
+    *env = environment();
+    return JNI_OK;
+}
+
+const JNIInvokeInterface_ g_invokeTable = [] {
+    JNIInvokeInterface_ table{};
+    table.DestroyJavaVM = DestroyJavaVM;
+    table.AttachCurrentThread = AttachCurrentThread;
+    table.DetachCurrentThread = DetachCurrentThread;
+    table.GetEnv = GetEnv;
+    table.AttachCurrentThreadAsDaemon = AttachCurrentThread;
+    return table;
+}();
+
+void writeStandardError(std::string_view text)
+{
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+// The creation moment in 100 ns units since 1601, on the same clock as GetProcessTimes, so
+// that a benchmark can subtract the process creation time.
+std::string preciseNow()
+{
+    FILETIME now{};
+    GetSystemTimePreciseAsFileTime(&now);
+    const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return std::to_string(ticks);
+}
+
+} // namespace
+
+JavaVM* javaVm() { return g_created ? &g_vm : nullptr; }
+
+Object* pendingException() { return g_pending; }
+void setPendingException(Object* throwable) { g_pending = throwable; }
+
+void throwException(std::string_view className, std::string_view detail)
+{
+    std::string text(className);
+    for (char& c : text)
+        if (c == '/')
+            c = '.';
+    text += ": ";
+    text += detail;
+    g_pending = newThrowable(className, fromUtf8(text));
+}
+
+std::wstring environmentText(const wchar_t* name)
+{
+    std::wstring value(256, L'\0');
+    for (;;) {
+        const DWORD length = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+        if (length == 0)
+            return {};
+        if (length < value.size()) {
+            value.resize(length);
+            return value;
+        }
+        value.resize(length);
+    }
+}
+
+void trace(std::string_view line)
+{
+    if (!g_traceFileRead) {
+        g_traceFile = environmentText(L"SLDK_TRACE");
+        g_traceFileRead = true;
+    }
+    if (g_traceFile.empty())
+        return;
+    // Opened per line and shared, so that the trace survives an ExitProcess in main and a
+    // test may read it while the launcher still runs.
+    HANDLE file = CreateFileW(g_traceFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    std::string text(line);
+    text += '\n';
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+void fail(std::string_view message)
+{
+    std::string line = "stand-in jvm: ";
+    line += message;
+    trace(line);
+    writeStandardError(line + "\r\n");
+    ExitProcess(97);
+}
+
+std::string toUtf8(std::u16string_view text)
+{
+    std::string bytes;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned long code = text[i];
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (code < 0x80) {
+            bytes += static_cast<char>(code);
+        } else if (code < 0x800) {
+            bytes += static_cast<char>(0xC0 | (code >> 6));
+            bytes += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            bytes += static_cast<char>(0xE0 | (code >> 12));
+            bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            bytes += static_cast<char>(0xF0 | (code >> 18));
+            bytes += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return bytes;
+}
+
+std::u16string fromUtf8(std::string_view text)
+{
+    if (text.empty())
+        return {};
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::u16string wide(static_cast<size_t>(length > 0 ? length : 0), u'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                            reinterpret_cast<wchar_t*>(wide.data()), length);
+    return wide;
+}
+
+std::u16string decodeModifiedUtf8(std::string_view bytes)
+{
+    std::u16string text;
+    for (size_t i = 0; i < bytes.size();) {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        auto continuation = [&](size_t at) {
+            return at < bytes.size() && (static_cast<unsigned char>(bytes[at]) & 0xC0) == 0x80;
+        };
+        auto bits = [&](size_t at) { return static_cast<char16_t>(static_cast<unsigned char>(bytes[at]) & 0x3F); };
+        if (first < 0x80) {
+            text += static_cast<char16_t>(first);
+            i += 1;
+        } else if ((first & 0xE0) == 0xC0 && continuation(i + 1)) {
+            text += static_cast<char16_t>(((first & 0x1F) << 6) | bits(i + 1));
+            i += 2;
+        } else if ((first & 0xF0) == 0xE0 && continuation(i + 1) && continuation(i + 2)) {
+            text += static_cast<char16_t>(((first & 0x0F) << 12) | (bits(i + 1) << 6) | bits(i + 2));
+            i += 3;
+        } else {
+            // Not modified UTF-8 (four-byte forms included): what the launcher must not send.
+            text += u'\uFFFD';
+            i += 1;
+        }
+    }
+    return text;
+}
+
+std::string encodeModifiedUtf8(std::u16string_view text)
+{
+    std::string bytes;
+    for (char16_t unit : text) {
+        if (unit != 0 && unit < 0x80) {
+            bytes += static_cast<char>(unit);
+        } else if (unit < 0x800) {
+            bytes += static_cast<char>(0xC0 | (unit >> 6));
+            bytes += static_cast<char>(0x80 | (unit & 0x3F));
+        } else {
+            bytes += static_cast<char>(0xE0 | (unit >> 12));
+            bytes += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (unit & 0x3F));
+        }
+    }
+    return bytes;
+}
+
+std::string ansiToUtf8(std::string_view text)
+{
+    if (text.empty())
+        return {};
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0)
+        return std::string(text);
+    std::u16string wide(static_cast<size_t>(length), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), reinterpret_cast<wchar_t*>(wide.data()),
+                        length);
+    return toUtf8(wide);
+}
+
+} // namespace standin
+
+using namespace standin;
+
+extern "C" {
+
+JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void* arguments)
+{
+    auto* initArguments = static_cast<JavaVMInitArgs*>(arguments);
+    if (!initArguments)
+        return JNI_ERR;
+    // The 1.1 layout is a different structure that this VM does not fill.
+    if (initArguments->version < JNI_VERSION_1_2 || initArguments->version > JNI_VERSION_1_8)
+        return JNI_EVERSION;
+    return JNI_OK;
+}
+
+JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments)
+{
+    trace("create-time: " + preciseNow());
+    if (g_created)
+        return JNI_EEXIST;
+    if (!vm || !env || !arguments)
+        fail("JNI_CreateJavaVM without its three arguments");
+    if (environmentText(L"SLDK_JVM_CREATE_FAIL") == L"1") {
+        trace("create: failed");
+        return JNI_ERR;
+    }
+    const auto* initArguments = static_cast<const JavaVMInitArgs*>(arguments);
+    if (initArguments->version < JNI_VERSION_1_2 || initArguments->version > JNI_VERSION_1_8) {
+        trace("create: unsupported version");
+        return JNI_EVERSION;
+    }
+    if (initArguments->nOptions < 0 || (initArguments->nOptions > 0 && !initArguments->options))
+        fail("JNI_CreateJavaVM with a broken option list");
+    char versionText[32];
+    std::snprintf(versionText, sizeof versionText, "0x%08lx", static_cast<unsigned long>(initArguments->version));
+    trace(std::string("vm-version: ") + versionText);
+    trace(std::string("ignore-unrecognized: ") + (initArguments->ignoreUnrecognized ? "true" : "false"));
+    for (jint i = 0; i < initArguments->nOptions; ++i) {
+        const JavaVMOption& option = initArguments->options[i];
+        if (!option.optionString)
+            fail("JNI_CreateJavaVM with a null option string");
+        trace("option: " + ansiToUtf8(option.optionString));
+    }
+    buildWorld();
+    g_vm.functions = &g_invokeTable;
+    g_created = true;
+    *vm = &g_vm;
+    *env = environment();
+    trace("created");
+    return JNI_OK;
+}
+
+JNIEXPORT jint JNICALL JNI_GetCreatedJavaVMs(JavaVM** vms, jsize capacity, jsize* count)
+{
+    if (count)
+        *count = g_created ? 1 : 0;
+    if (g_created && vms && capacity > 0)
+        vms[0] = &g_vm;
+    return JNI_OK;
+}
+
+} // extern "C"

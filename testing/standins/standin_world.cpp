@@ -1,0 +1,302 @@
+// The classes of the stand-in VM and what their methods do: the launcher classes' main
+// records what the Java side would receive, the installer runtime's and the system's hooks
+// record their calls.
+//
+// Knobs read from the environment when the VM is created:
+//   SLDK_JVM_MISSING_CLASS=<name>   the class does not exist (internal or dotted form)
+//   SLDK_JVM_MISSING_METHOD=<name>  no class has a method of that name
+//   SLDK_JVM_THROW=<text>           main raises an exception whose toString() is the text
+//   SLDK_JVM_WAIT_STDIN=1           main reads standard input and returns on the line "0",
+//                                   as the Java side of a service waits for its stop
+//   SLDK_JVM_EXIT=<n>               main ends the process with that exit code
+//   SLDK_JVM_CALL_SLOT=<slot>       main calls that JNIEnv slot with no arguments, to show
+//                                   the traps and the pending-exception rule at work
+#include "standin_vm.h"
+
+#include <cstdlib>
+#include <deque>
+
+namespace standin {
+namespace {
+
+std::deque<std::unique_ptr<Object>> g_objects;
+std::vector<std::unique_ptr<ClassInfo>> g_classes;
+std::string g_missingClass;
+std::string g_missingMethod;
+
+std::string narrow(const std::wstring& text) { return toUtf8(std::u16string(text.begin(), text.end())); }
+
+std::string knob(const wchar_t* name) { return narrow(environmentText(name)); }
+
+std::string internalName(std::string name)
+{
+    for (char& c : name)
+        if (c == '.')
+            c = '/';
+    return name;
+}
+
+Object* newObject(ObjectKind kind, ClassInfo* type)
+{
+    g_objects.push_back(std::make_unique<Object>());
+    Object* object = g_objects.back().get();
+    object->kind = kind;
+    object->type = type;
+    return object;
+}
+
+ClassInfo* defineClass(const std::string& name, const char* superName)
+{
+    auto info = std::make_unique<ClassInfo>();
+    info->name = name;
+    info->super = superName ? findClass(superName) : nullptr;
+    info->object = newObject(ObjectKind::Class, nullptr);
+    info->object->represents = info.get();
+    g_classes.push_back(std::move(info));
+    return g_classes.back().get();
+}
+
+void defineMethod(ClassInfo* owner, const char* name, const char* signature, bool isStatic, MethodBody body)
+{
+    if (name == g_missingMethod)
+        return;
+    auto method = std::make_unique<MethodInfo>();
+    method->owner = owner;
+    method->name = name;
+    method->signature = signature;
+    method->isStatic = isStatic;
+    method->body = std::move(body);
+    owner->methods.push_back(std::move(method));
+}
+
+void defineStaticField(ClassInfo* owner, const char* name, const char* signature)
+{
+    auto field = std::make_unique<FieldInfo>();
+    field->owner = owner;
+    field->name = name;
+    field->signature = signature;
+    owner->fields.push_back(std::move(field));
+}
+
+// A String argument as text; a non-string reference is a launcher fault.
+std::string stringArgument(const jvalue& value, const char* what)
+{
+    Object* object = fromReference(value.l);
+    if (!object)
+        return "null";
+    if (object->kind != ObjectKind::String)
+        fail(std::string(what) + " got an argument that is not a string");
+    return toUtf8(object->text);
+}
+
+const char* booleanText(jboolean value)
+{
+    return value == JNI_TRUE ? "true" : value == JNI_FALSE ? "false" : "not-a-boolean";
+}
+
+jvalue nothing() { return jvalue{}; }
+
+// Lines of standard input until "0" or the end of the input.
+void waitForStopLine()
+{
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    std::string line;
+    for (;;) {
+        char c = 0;
+        DWORD read = 0;
+        if (!ReadFile(input, &c, 1, &read, nullptr) || read == 0) {
+            trace("stdin: end");
+            return;
+        }
+        if (c == '\r')
+            continue;
+        if (c != '\n') {
+            line += c;
+            continue;
+        }
+        trace("stdin: " + line);
+        if (line == "0")
+            return;
+        line.clear();
+    }
+}
+
+jvalue launcherMain(ClassInfo* launcher, const jvalue* arguments)
+{
+    trace("launcher-class: " + launcher->name);
+    Object* array = fromReference(arguments[0].l);
+    if (!array || array->kind != ObjectKind::Array)
+        fail("main got no String[]");
+    if (array->elements.size() > 1 && array->elements[1] && array->elements[1]->kind == ObjectKind::String)
+        trace("main-class: " + toUtf8(array->elements[1]->text));
+    trace("arg-count: " + std::to_string(array->elements.size()));
+    for (size_t i = 0; i < array->elements.size(); ++i) {
+        Object* element = array->elements[i];
+        if (!element)
+            fail("main got a null argument " + std::to_string(i));
+        if (element->kind != ObjectKind::String)
+            fail("main got an argument that is not a string");
+        trace("arg " + std::to_string(i) + ": " + toUtf8(element->text));
+    }
+    if (knob(L"SLDK_JVM_WAIT_STDIN") == "1")
+        waitForStopLine();
+    const std::wstring thrown = environmentText(L"SLDK_JVM_THROW");
+    if (!thrown.empty()) {
+        trace("main: throwing");
+        setPendingException(newThrowable("java/lang/RuntimeException", std::u16string(thrown.begin(), thrown.end())));
+    }
+    const std::string slot = knob(L"SLDK_JVM_CALL_SLOT");
+    if (!slot.empty()) {
+        void* function = environmentSlot(slot);
+        if (!function)
+            fail("no JNIEnv slot " + slot);
+        reinterpret_cast<void(JNICALL*)(JNIEnv*, ...)>(function)(environment());
+    }
+    const std::string exitCode = knob(L"SLDK_JVM_EXIT");
+    if (!exitCode.empty()) {
+        trace("main: exit " + exitCode);
+        ExitProcess(static_cast<UINT>(std::strtoul(exitCode.c_str(), nullptr, 10)));
+    }
+    trace("main: return");
+    return nothing();
+}
+
+} // namespace
+
+void buildWorld()
+{
+    if (!g_classes.empty())
+        return;
+    g_missingClass = internalName(knob(L"SLDK_JVM_MISSING_CLASS"));
+    g_missingMethod = knob(L"SLDK_JVM_MISSING_METHOD");
+
+    ClassInfo* object = defineClass("java/lang/Object", nullptr);
+    defineMethod(object, "toString", "()Ljava/lang/String;", false, [](Object* self, const jvalue*) {
+        jvalue result{};
+        std::string name = self->type ? self->type->name : "java/lang/Class";
+        result.l = toReference(newString(fromUtf8(internalName(name) + "@1")));
+        return result;
+    });
+    defineClass("java/lang/String", "java/lang/Object");
+    ClassInfo* throwable = defineClass("java/lang/Throwable", "java/lang/Object");
+    auto text = [](Object* self, const jvalue*) {
+        jvalue result{};
+        result.l = toReference(newString(self->text));
+        return result;
+    };
+    defineMethod(throwable, "toString", "()Ljava/lang/String;", false, text);
+    defineMethod(throwable, "getMessage", "()Ljava/lang/String;", false, text);
+    defineClass("java/lang/Exception", "java/lang/Throwable");
+    defineClass("java/lang/Error", "java/lang/Throwable");
+    defineClass("java/lang/RuntimeException", "java/lang/Exception");
+    for (const char* name : {"java/lang/ArrayIndexOutOfBoundsException", "java/lang/ArrayStoreException",
+                             "java/lang/NegativeArraySizeException", "java/lang/StringIndexOutOfBoundsException",
+                             "java/lang/NullPointerException", "java/lang/IllegalArgumentException"})
+        defineClass(name, "java/lang/RuntimeException");
+    for (const char* name : {"java/lang/NoClassDefFoundError", "java/lang/NoSuchMethodError",
+                             "java/lang/NoSuchFieldError", "java/lang/OutOfMemoryError"})
+        defineClass(name, "java/lang/Error");
+
+    ClassInfo* system = defineClass("java/lang/System", "java/lang/Object");
+    defineMethod(system, "setProperty", "(Ljava/lang/String;Ljava/lang/String;)Ljava/lang/String;", true,
+                 [](Object*, const jvalue* arguments) {
+                     trace("property: " + stringArgument(arguments[0], "System.setProperty") + "=" +
+                           stringArgument(arguments[1], "System.setProperty"));
+                     return nothing();
+                 });
+
+    for (const char* name : {"com/sealdeck/runtime/launcher/WinLauncher", "com/vexon/runtime/WinLauncher"}) {
+        ClassInfo* launcher = defineClass(name, "java/lang/Object");
+        defineMethod(launcher, "main", "([Ljava/lang/String;)V", true,
+                     [launcher](Object*, const jvalue* arguments) { return launcherMain(launcher, arguments); });
+    }
+    defineMethod(findClass("com/vexon/runtime/WinLauncher"), "initAwtSplashConfig",
+                 "(ZZLjava/lang/String;IILjava/lang/String;IILjava/lang/String;IILjava/lang/String;II)V", true,
+                 [](Object*, const jvalue* arguments) {
+                     std::string line = std::string("splash: ") + booleanText(arguments[0].z) + "|" +
+                                        booleanText(arguments[1].z);
+                     for (int group = 0; group < 4; ++group) {
+                         const jvalue* part = arguments + 2 + 3 * group;
+                         for (const std::string& value :
+                              {stringArgument(part[0], "initAwtSplashConfig"), std::to_string(part[1].i),
+                               std::to_string(part[2].i)}) {
+                             line += '|';
+                             line += value;
+                         }
+                     }
+                     trace(line);
+                     return nothing();
+                 });
+
+    ClassInfo* common = defineClass("com/sealdeck/runtime/installer/platform/win32/Common", "java/lang/Object");
+    defineMethod(common, "initFromLauncher", "(Z)V", true, [](Object*, const jvalue* arguments) {
+        trace(std::string("initFromLauncher: ") + booleanText(arguments[0].z));
+        return nothing();
+    });
+
+    ClassInfo* winDel = defineClass("com/vexon/runtime/util/WinDel", "java/lang/Object");
+    defineStaticField(winDel, "externalExecutable", "Ljava/lang/String;");
+}
+
+ClassInfo* findClass(std::string_view name)
+{
+    if (!g_missingClass.empty() && name == g_missingClass)
+        return nullptr;
+    for (const auto& info : g_classes)
+        if (info->name == name)
+            return info.get();
+    return nullptr;
+}
+
+MethodInfo* findMethod(ClassInfo* type, std::string_view name, std::string_view signature, bool isStatic)
+{
+    for (ClassInfo* current = type; current; current = current->super)
+        for (const auto& method : current->methods)
+            if (method->name == name && method->signature == signature && method->isStatic == isStatic)
+                return method.get();
+    return nullptr;
+}
+
+FieldInfo* findField(ClassInfo* type, std::string_view name, std::string_view signature, bool isStatic)
+{
+    for (ClassInfo* current = type; current; current = current->super)
+        for (const auto& field : current->fields)
+            if (field->name == name && field->signature == signature && field->isStatic == isStatic)
+                return field.get();
+    return nullptr;
+}
+
+bool isSubclassOf(const ClassInfo* type, const ClassInfo* ancestor)
+{
+    for (const ClassInfo* current = type; current; current = current->super)
+        if (current == ancestor)
+            return true;
+    return false;
+}
+
+Object* newString(std::u16string text)
+{
+    Object* string = newObject(ObjectKind::String, findClass("java/lang/String"));
+    string->text = std::move(text);
+    return string;
+}
+
+Object* newArray(ClassInfo* elementType, size_t length)
+{
+    Object* array = newObject(ObjectKind::Array, findClass("java/lang/Object"));
+    array->elementType = elementType;
+    array->elements.assign(length, nullptr);
+    return array;
+}
+
+Object* newThrowable(std::string_view className, std::u16string text)
+{
+    ClassInfo* type = findClass(className);
+    if (!type)
+        type = findClass("java/lang/Throwable");
+    Object* throwable = newObject(ObjectKind::Throwable, type);
+    throwable->text = std::move(text);
+    return throwable;
+}
+
+} // namespace standin
