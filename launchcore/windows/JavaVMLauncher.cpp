@@ -29,6 +29,7 @@
 #include "launchcore/windows/text_conversion.h"
 #include "launchcore/windows/variable_expansion.h"
 #include "launchcore/windows/vm_options.h"
+#include "launchcore/windows/system_text.h"
 
 // jni.h must have taken the Windows definitions from launchcore/jni, not a Linux jni_md.h.
 static_assert(std::is_same_v<jint, long> && std::is_same_v<jlong, long long>);
@@ -96,44 +97,6 @@ const JniLogSink& jniLog()
     return sink;
 }
 
-// An environment variable's value; false when it is not set.
-bool environmentVariable(const char* name, std::string& value)
-{
-    std::string buffer(1024, '\0');
-    for (;;) {
-        SetLastError(ERROR_SUCCESS);
-        const DWORD length = GetEnvironmentVariableA(name, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) {
-            value.clear();
-            return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-        }
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            value = std::move(buffer);
-            return true;
-        }
-        buffer.resize(length);
-    }
-}
-
-bool moduleFileName(std::wstring& name)
-{
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0)
-            return false;
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            name = std::move(buffer);
-            return true;
-        }
-        if (buffer.size() >= 32768)
-            return false;
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 // The service launcher's helper directory: entry 10003 against the launcher's directory,
 // with a trailing backslash.
 std::wstring helperBaseDirectory()
@@ -165,9 +128,8 @@ LauncherPropertyInputs propertyInputs()
     // A language restart runs in the extraction directory of the first start and tells the
     // Java side that the position is unknown unless it extracted again.
     inputs.unextractedPosition = languageRestart() && position == 0 ? -1 : position;
-    environmentVariable("PATH", inputs.pathVariable);
-    std::string manpath;
-    inputs.manpathSet = environmentVariable("MANPATH", manpath);
+    inputs.pathVariable = environmentVariable("PATH").value_or(std::string());
+    inputs.manpathSet = environmentVariable("MANPATH").has_value();
     inputs.consoleCodePage = GetConsoleOutputCP();
     return inputs;
 }
@@ -292,8 +254,8 @@ void registerHelperNatives()
 
 void passWinDelExecutable()
 {
-    std::wstring executable;
-    if (!moduleFileName(executable)) {
+    const std::wstring executable = moduleFileName();
+    if (executable.empty()) {
         logError(L"could not get module name for WinDel");
         return;
     }

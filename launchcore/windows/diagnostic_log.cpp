@@ -11,6 +11,7 @@
 #include "launchcore/diagnostics.h"
 #include "launchcore/windows/temp_directory.h"
 #include "launchcore/windows/wide_format.h"
+#include "launchcore/windows/system_text.h"
 
 namespace {
 
@@ -72,21 +73,6 @@ bool environmentSaysYes(const wchar_t* name)
     const DWORD length = GetEnvironmentVariableW(name, value, 8);
     // Anything that does not fit cannot be "yes"; the comparison is case-sensitive on purpose.
     return length == 3 && value[0] == L'y' && value[1] == L'e' && value[2] == L's';
-}
-
-std::wstring moduleFileName()
-{
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0)
-            return std::wstring();
-        if (length < buffer.size())
-            return std::wstring(buffer.data(), length);
-        if (buffer.size() >= 32768)
-            return std::wstring(buffer.data(), buffer.size());
-        buffer.resize(buffer.size() * 2);
-    }
 }
 
 void deleteLogAtExit()

@@ -11,11 +11,9 @@
 #include "launchcore/windows/process_paths.h"
 #include "launchcore/windows/text_conversion.h"
 #include "launchcore/windows/variable_expansion.h"
+#include "launchcore/windows/system_text.h"
 
 namespace {
-
-// The system limit of an environment value, terminator included.
-constexpr DWORD kEnvironmentLimit = 32767;
 
 bool g_dllDirectoriesNeedConfiguration = false;
 
@@ -31,24 +29,6 @@ Fn kernel32Function(const char* name)
     if (!kernel32)
         return nullptr;
     return reinterpret_cast<Fn>(GetProcAddress(kernel32, name));
-}
-
-// GetEnvironmentVariableA answers the size it needs (and leaves the buffer alone) when the
-// buffer is too small; that answer must never be taken for the value.
-std::string currentPath()
-{
-    std::vector<char> buffer(4096);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD result = GetEnvironmentVariableA("PATH", buffer.data(), size);
-        if (result == 0)
-            return {};
-        if (result < size)
-            return std::string(buffer.data(), result);
-        if (size >= kEnvironmentLimit + 1)
-            return {};
-        buffer.resize(std::min<DWORD>(kEnvironmentLimit + 1, result + 1));
-    }
 }
 
 } // namespace
@@ -90,7 +70,7 @@ void addNativeLibraryDirectories()
     });
     if (!path.empty() && path.back() != ';')
         path += ';';
-    path += currentPath();
+    path += environmentVariable("PATH").value_or(std::string());
 
     // A value beyond the system limit is refused by Windows; the failure is logged and the
     // launch goes on with the old PATH.

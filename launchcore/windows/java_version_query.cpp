@@ -9,6 +9,7 @@
 #include "launchcore/windows/handles.h"
 #include "launchcore/windows/registry.h"
 #include "launchcore/windows/temp_directory.h"
+#include "launchcore/windows/system_text.h"
 
 namespace {
 
@@ -18,22 +19,6 @@ constexpr size_t kCachedVersionCapacity = 6000;
 // Enough for any number of banner lines in front of the version line.
 constexpr DWORD kVersionOutputLimit = 64 * 1024;
 constexpr int kTemporaryFileAttempts = 10;
-
-std::string shortPathName(const std::string& path)
-{
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD length = GetShortPathNameA(path.c_str(), buffer.data(), size);
-        if (length == 0)
-            return {};
-        if (length < size)
-            return std::string(buffer.data(), length);
-        if (size >= 32768)
-            return {};
-        buffer.resize(std::max<DWORD>(length + 1, size * 2));
-    }
-}
 
 // The output file of one run. Created with CREATE_NEW so that an entry planted under a
 // predictable name (the fallback names of a broken temporary directory) is never followed.

@@ -8,33 +8,9 @@
 #include "launchcore/windows/dll_search.h"
 #include "launchcore/windows/jvm_search.h"
 #include "launchcore/windows/process_paths.h"
+#include "launchcore/windows/system_text.h"
 
 namespace {
-
-// The system limit of an environment value, in characters.
-constexpr DWORD kEnvironmentLimit = 32767;
-
-// The whole PATH, however long: a cut value would be "restored" as a different PATH.
-bool currentPath(std::string& value)
-{
-    std::vector<char> buffer(12000);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        SetLastError(ERROR_SUCCESS);
-        const DWORD length = GetEnvironmentVariableA("PATH", buffer.data(), size);
-        if (length == 0) {
-            value.clear();
-            return GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-        }
-        if (length < size) {
-            value.assign(buffer.data(), length);
-            return true;
-        }
-        if (size > kEnvironmentLimit)
-            return false;
-        buffer.resize(length + 1);
-    }
-}
 
 // Sets PATH in the process environment and in the runtime library's copy, which the VM
 // reads for java.library.path. absent removes it.
@@ -52,9 +28,9 @@ HMODULE loadFromBinDirectory(const std::string& javaExe)
 {
     const std::string bin = binDirectoryOf(javaExe);
     void* cookie = addDllDirectory(bin);
-    std::string oldPath;
-    const bool hadPath = currentPath(oldPath);
-    setPath(hadPath ? oldPath + ";" + bin : ";" + bin, false);
+    // The whole PATH, however long: a cut value would be "restored" as a different PATH.
+    const std::optional<std::string> oldPath = environmentVariable("PATH");
+    setPath(oldPath.value_or(std::string()) + ";" + bin, false);
 
     std::vector<std::string> vmTypes;
     const std::string configured = configStringCopy(152).substr(0, 199);
@@ -72,7 +48,7 @@ HMODULE loadFromBinDirectory(const std::string& javaExe)
             logLine(L"Failed with error code %d", static_cast<int>(GetLastError()));
     }
     removeDllDirectory(cookie);
-    setPath(oldPath, !hadPath);
+    setPath(oldPath.value_or(std::string()), !oldPath);
     return nullptr;
 }
 

@@ -16,6 +16,7 @@
 #include "launchcore/windows/registry.h"
 #include "launchcore/windows/temp_directory.h"
 #include "launchcore/windows/variable_expansion.h"
+#include "launchcore/windows/system_text.h"
 
 namespace {
 
@@ -44,22 +45,6 @@ bool passesInPrefixMode(const std::string& version, const Bounds& bounds)
     const VersionVector parsed = parseVersion(version);
     return versionWithinBound(bounds.minimum, parsed, false, true) &&
            versionWithinBound(bounds.maximum, parsed, true, true);
-}
-
-std::optional<std::string> environmentValue(const char* name)
-{
-    std::vector<char> buffer(6000);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD length = GetEnvironmentVariableA(name, buffer.data(), size);
-        if (length == 0)
-            return std::nullopt;
-        if (length < size)
-            return std::string(buffer.data(), length);
-        if (size > 32767)
-            return std::nullopt;
-        buffer.resize(length + 1);
-    }
 }
 
 std::string fileBytes(HANDLE file, size_t limit)
@@ -108,7 +93,7 @@ std::string extractionLocationLine()
 
 bool checkEnvironment(const char* name, Candidate& found, const Bounds& bounds)
 {
-    std::optional<std::string> home = environmentValue(name);
+    std::optional<std::string> home = environmentVariable(name);
     if (!home || home->empty())
         return false;
     std::replace(home->begin(), home->end(), '/', '\\');
@@ -120,7 +105,7 @@ bool checkSearchPath(Candidate& found, const Bounds& bounds)
 {
     // Only the directories of PATH: the default order would also take a java.exe planted
     // beside the launcher or in the current directory.
-    const std::optional<std::string> path = environmentValue("PATH");
+    const std::optional<std::string> path = environmentVariable("PATH");
     if (!path || path->empty())
         return false;
     std::vector<char> buffer(6000);

@@ -8,71 +8,11 @@
 #include "launchcore/windows/handles.h"
 #include "launchcore/windows/shell_short_name.h"
 #include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/system_text.h"
 
 namespace {
 
-// Paths longer than this are not supported; the buffers still grow up to it, so a long but
-// legal path is never cut or read from an untouched buffer.
-constexpr DWORD kMaxPathUnits = 32768;
-
-// Calls fill(buffer, size) until the answer fits: 0 is a failure, an answer at or above the
-// size is the size needed (or a truncation) and means "grow and retry".
-template <typename Char, typename Fill>
-bool fillGrowing(std::basic_string<Char>& out, Fill fill, DWORD initial = MAX_PATH)
-{
-    std::vector<Char> buffer(initial);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD result = fill(buffer.data(), size);
-        if (result == 0)
-            return false;
-        if (result < size) {
-            out.assign(buffer.data(), result);
-            return true;
-        }
-        if (size >= kMaxPathUnits)
-            return false;
-        buffer.resize(std::min<DWORD>(kMaxPathUnits, std::max<DWORD>(result + 1, size * 2)));
-    }
-}
-
 std::wstring collapse(const std::wstring& path) { return toWide(collapseBackslashes(toU16(path))); }
-
-std::wstring fullPathNameW(const std::wstring& path)
-{
-    std::wstring result;
-    if (!fillGrowing<wchar_t>(result, [&](wchar_t* buffer, DWORD size) {
-            return GetFullPathNameW(path.c_str(), size, buffer, nullptr);
-        }))
-        return {};
-    return result;
-}
-
-std::string fullPathNameA(const std::string& path)
-{
-    std::string result;
-    if (!fillGrowing<char>(result, [&](char* buffer, DWORD size) {
-            return GetFullPathNameA(path.c_str(), size, buffer, nullptr);
-        }))
-        return {};
-    return result;
-}
-
-std::wstring shortPathNameW(const std::wstring& path)
-{
-    std::wstring result;
-    fillGrowing<wchar_t>(result, [&](wchar_t* buffer, DWORD size) {
-        return GetShortPathNameW(path.c_str(), buffer, size);
-    });
-    return result;
-}
-
-std::string shortPathNameA(const std::string& path)
-{
-    std::string result;
-    fillGrowing<char>(result, [&](char* buffer, DWORD size) { return GetShortPathNameA(path.c_str(), buffer, size); });
-    return result;
-}
 
 struct ModuleNames {
     std::wstring raw;
@@ -81,47 +21,19 @@ struct ModuleNames {
     DWORD longError = 0;
 };
 
-// GetModuleFileName reports truncation by returning the full buffer size, never the size
-// it needs, so only doubling helps.
 ModuleNames& moduleNames()
 {
     static ModuleNames names = [] {
         ModuleNames n;
-        std::vector<wchar_t> buffer(MAX_PATH);
-        for (;;) {
-            const DWORD size = static_cast<DWORD>(buffer.size());
-            const DWORD result = GetModuleFileNameW(nullptr, buffer.data(), size);
-            if (result == 0)
-                break;
-            if (result < size) {
-                n.raw.assign(buffer.data(), result);
-                break;
-            }
-            if (size >= kMaxPathUnits)
-                break;
-            buffer.resize(size * 2);
-        }
-        std::vector<wchar_t> longBuffer(std::max<size_t>(MAX_PATH, n.raw.size() + 1));
-        for (;;) {
-            const DWORD size = static_cast<DWORD>(longBuffer.size());
+        n.raw = moduleFileName();
+        // The log line of the 8-bit path reports what GetLongPathNameW answered.
+        const std::optional<std::wstring> longName = fillGrowing<wchar_t>([&](wchar_t* buffer, DWORD size) {
             SetLastError(ERROR_SUCCESS);
-            const DWORD result = n.raw.empty() ? 0 : GetLongPathNameW(n.raw.c_str(), longBuffer.data(), size);
-            n.longResult = result;
+            n.longResult = n.raw.empty() ? 0 : GetLongPathNameW(n.raw.c_str(), buffer, size);
             n.longError = GetLastError();
-            if (result == 0) {
-                n.longName = n.raw;
-                break;
-            }
-            if (result < size) {
-                n.longName.assign(longBuffer.data(), result);
-                break;
-            }
-            if (size >= kMaxPathUnits) {
-                n.longName = n.raw;
-                break;
-            }
-            longBuffer.resize(std::min<DWORD>(kMaxPathUnits, result + 1));
-        }
+            return n.longResult;
+        });
+        n.longName = longName.value_or(n.raw);
         return n;
     }();
     return names;
@@ -137,7 +49,7 @@ std::string computeModuleAnsiPath()
     if (exact && endsWithExe(narrow))
         return narrow;
 
-    const std::wstring shortPath = shortPathNameW(longPath);
+    const std::wstring shortPath = shortPathName(longPath);
     if (!shortPath.empty()) {
         narrow = narrowAnsi(shortPath, &exact);
         if (exact && endsWithExe(narrow))
@@ -148,23 +60,12 @@ std::string computeModuleAnsiPath()
     if (usableShellShortName(narrow))
         return collapseBackslashes(narrow);
 
-    std::string ansiName;
-    std::vector<char> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD result = GetModuleFileNameA(nullptr, buffer.data(), size);
-        if (result == 0)
-            return {};
-        if (result < size) {
-            ansiName.assign(buffer.data(), result);
-            break;
-        }
-        if (size >= kMaxPathUnits)
-            return {};
-        buffer.resize(size * 2);
-    }
-    const std::string shortName = shortPathNameA(ansiName);
-    return collapseBackslashes(shortName.empty() ? ansiName : shortName);
+    const std::optional<std::string> ansiName =
+        fillGrowing<char>([](char* buffer, DWORD size) { return GetModuleFileNameA(nullptr, buffer, size); });
+    if (!ansiName)
+        return {};
+    const std::string shortName = shortPathName(*ansiName);
+    return collapseBackslashes(shortName.empty() ? *ansiName : shortName);
 }
 
 std::wstring lowerAsciiW(std::wstring text)
@@ -239,7 +140,7 @@ const std::string& moduleAnsiPath()
 
 const std::string& launcherDirectoryAnsi()
 {
-    static const std::string directory = cutFileName(fullPathNameA(moduleAnsiPath()));
+    static const std::string directory = cutFileName(fullPathName(moduleAnsiPath()));
     return directory;
 }
 
@@ -253,7 +154,7 @@ const std::wstring& launcherDirectoryWidened()
 
 const std::wstring& launcherDirectoryWide()
 {
-    static const std::wstring directory = cutFileName(fullPathNameW(moduleLongPath()));
+    static const std::wstring directory = cutFileName(fullPathName(moduleLongPath()));
     return directory;
 }
 
@@ -262,7 +163,7 @@ std::wstring resolvePath(const std::wstring& path, bool useWidenedDirectory, con
     std::wstring result;
     if (isRelativePath(toU16(path))) {
         if (baseFile)
-            result = cutFileName(fullPathNameW(baseFile));
+            result = cutFileName(fullPathName(baseFile));
         else
             result = useWidenedDirectory ? launcherDirectoryWidened() : launcherDirectoryWide();
     }
@@ -274,14 +175,14 @@ std::string resolvePath(const std::string& path, const char* baseFile)
 {
     std::string result;
     if (isRelativePath(path))
-        result = baseFile ? cutFileName(fullPathNameA(baseFile)) : launcherDirectoryAnsi();
+        result = baseFile ? cutFileName(fullPathName(baseFile)) : launcherDirectoryAnsi();
     result += path;
     return collapseBackslashes(result);
 }
 
 std::wstring fullPath(const std::wstring& path, bool useWidenedDirectory, bool keepCase)
 {
-    std::wstring full = fullPathNameW(resolvePath(path, useWidenedDirectory));
+    std::wstring full = fullPathName(resolvePath(path, useWidenedDirectory));
     if (full.empty()) {
         logError(L"could not get the full path of %s", path.c_str());
         return {};
@@ -293,7 +194,7 @@ std::wstring fullPath(const std::wstring& path, bool useWidenedDirectory, bool k
 
 std::string fullPath(const std::string& path, bool keepCase)
 {
-    std::string full = fullPathNameA(resolvePath(path));
+    std::string full = fullPathName(resolvePath(path));
     if (full.empty()) {
         logError(L"could not get the full path of %S", path.c_str());
         return {};

@@ -12,6 +12,7 @@
 #include "launchcore/windows/process_paths.h"
 #include "launchcore/windows/text_conversion.h"
 #include "launchcore/windows/wide_format.h"
+#include "launchcore/windows/system_text.h"
 
 namespace {
 
@@ -68,19 +69,6 @@ std::wstring processImagePath(HANDLE process)
         if (buffer.size() >= 65536)
             return {};
         buffer.resize(buffer.size() * 2);
-    }
-}
-
-std::wstring longPathName(const std::wstring& path)
-{
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetLongPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0)
-            return {};
-        if (length < buffer.size())
-            return std::wstring(buffer.data(), length);
-        buffer.resize(length + 1);
     }
 }
 

@@ -14,55 +14,25 @@
 #include "launchcore/windows/process_paths.h"
 #include "launchcore/windows/text_conversion.h"
 #include "launchcore/windows/wide_format.h"
+#include "launchcore/windows/system_text.h"
 
 namespace {
 
-constexpr DWORD kMaxUnits = 32768;
-
-// Fills through an API that answers 0 on failure and the size it needs (at or above the
-// buffer size) when the buffer is too small.
-template <typename Fill>
-std::wstring fillGrowing(Fill fill)
+// An empty value counts as unset: it would turn the candidate into a relative path.
+bool nonEmptyVariable(const wchar_t* name, std::wstring& value)
 {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD result = fill(buffer.data(), size);
-        if (result == 0)
-            return {};
-        if (result < size)
-            return std::wstring(buffer.data(), result);
-        if (size >= kMaxUnits)
-            return {};
-        buffer.resize(std::min<DWORD>(kMaxUnits, result + 1));
-    }
-}
-
-bool environmentVariable(const wchar_t* name, std::wstring& value)
-{
-    // An empty value counts as unset: it would turn the candidate into a relative path.
-    value = fillGrowing([&](wchar_t* buffer, DWORD size) { return GetEnvironmentVariableW(name, buffer, size); });
+    value = environmentVariable(name).value_or(std::wstring());
     return !value.empty();
 }
 
 std::wstring tempPath()
 {
-    return fillGrowing([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); });
+    return fillGrowing<wchar_t>([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); }).value_or(std::wstring());
 }
 
 std::wstring windowsDirectory()
 {
-    return fillGrowing([](wchar_t* buffer, DWORD size) { return GetWindowsDirectoryW(buffer, size); });
-}
-
-std::wstring longPathName(const std::wstring& path)
-{
-    return fillGrowing([&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(path.c_str(), buffer, size); });
-}
-
-std::wstring shortPathName(const std::wstring& path)
-{
-    return fillGrowing([&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(path.c_str(), buffer, size); });
+    return fillGrowing<wchar_t>([](wchar_t* buffer, DWORD size) { return GetWindowsDirectoryW(buffer, size); }).value_or(std::wstring());
 }
 
 // The runtime library's rand() keeps its state per thread, and reseeding on every call
@@ -129,7 +99,7 @@ struct Candidate {
 Candidate environmentCandidate(const wchar_t* name, const wchar_t* suffix, bool create, bool ansiCheck)
 {
     std::wstring value;
-    if (!environmentVariable(name, value))
+    if (!nonEmptyVariable(name, value))
         return {false, {}, create, ansiCheck};
     return {true, value + suffix, create, ansiCheck};
 }
@@ -138,7 +108,7 @@ Candidate homeCandidate(bool create, bool ansiCheck)
 {
     std::wstring drive;
     std::wstring path;
-    if (!environmentVariable(L"HOMEDRIVE", drive) || !environmentVariable(L"HOMEPATH", path))
+    if (!nonEmptyVariable(L"HOMEDRIVE", drive) || !nonEmptyVariable(L"HOMEPATH", path))
         return {false, {}, create, ansiCheck};
     return {true, drive + path, create, ansiCheck};
 }

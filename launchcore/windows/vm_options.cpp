@@ -19,6 +19,7 @@
 #include "launchcore/windows/selected_runtime.h"
 #include "launchcore/windows/text_conversion.h"
 #include "launchcore/windows/variable_expansion.h"
+#include "launchcore/windows/system_text.h"
 
 namespace {
 
@@ -27,10 +28,6 @@ constexpr int32_t kJavaArgumentsEntry = 125;
 constexpr int32_t kClassPathEntry = 121;
 constexpr int32_t kVersionLineCountEntry = 10200;
 constexpr int32_t kFirstVersionPrefixEntry = 10201;
-// Long enough for any path the wide file functions accept.
-constexpr DWORD kMaxPathUnits = 32768;
-// The system limit of an environment value, terminator included.
-constexpr DWORD kEnvironmentLimit = 32767;
 
 struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
@@ -48,33 +45,15 @@ std::vector<std::wstring> g_filesBeingRead;
 FILE* g_defaultFile = nullptr;
 std::wstring g_defaultFilePath;
 
-template <typename Call>
-std::wstring growingPathCall(Call call)
-{
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD result = call(buffer.data(), size);
-        if (result == 0)
-            return {};
-        if (result < size)
-            return std::wstring(buffer.data(), result);
-        if (size >= kMaxPathUnits)
-            return {};
-        buffer.resize(std::min<DWORD>(kMaxPathUnits, result + 1));
-    }
-}
-
 // One spelling per file: "a\..\b.vmoptions", "B.VMOPTIONS" and an 8.3 name all meet here,
 // and the comparison ignores case as the file system does.
 std::wstring includeKey(const std::wstring& path)
 {
-    std::wstring full = growingPathCall(
-        [&](wchar_t* buffer, DWORD size) { return GetFullPathNameW(path.c_str(), size, buffer, nullptr); });
+    std::wstring full = fullPathName(path);
     if (full.empty())
         full = path;
     std::wstring longForm =
-        growingPathCall([&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(full.c_str(), buffer, size); });
+        longPathName(full);
     return longForm.empty() ? full : longForm;
 }
 
@@ -165,27 +144,6 @@ void addVersionSpecificOptions(OptionList& options, ClasspathSlots& slots)
     }
 }
 
-// The environment value, or nothing when the system reports the variable as not found.
-std::optional<std::string> environmentValue(const std::string& name)
-{
-    std::vector<char> buffer(1024);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        SetLastError(ERROR_SUCCESS);
-        const DWORD result = GetEnvironmentVariableA(name.c_str(), buffer.data(), size);
-        if (result == 0) {
-            if (GetLastError() == ERROR_ENVVAR_NOT_FOUND)
-                return std::nullopt;
-            return std::string();
-        }
-        if (result < size)
-            return std::string(buffer.data(), result);
-        if (size >= kEnvironmentLimit + 1)
-            return std::nullopt;
-        buffer.resize(std::min<DWORD>(kEnvironmentLimit + 1, result + 1));
-    }
-}
-
 // The name a directory listing gives in 8-bit form: a long name with characters outside the
 // code page comes back with "?", which no file system accepts, so the short name stands in.
 std::string listedName(const WIN32_FIND_DATAA& data)
@@ -251,8 +209,7 @@ void readVmOptionsFile(const std::wstring* path, FILE* file, OptionList& options
 
 FILE* openDefaultVmOptionsFile()
 {
-    const std::wstring reported = growingPathCall(
-        [](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); });
+    const std::wstring reported = moduleFileName();
     for (const std::wstring* executable : {&moduleLongPath(), &reported}) {
         const std::vector<std::u16string> candidates = vmOptionsFileCandidates(toU16(*executable));
         for (size_t i = 0; i < candidates.size(); ++i) {
@@ -330,7 +287,7 @@ void appendPathEntries(int32_t entryId, std::string& path)
             break;
         }
         case 'E': {
-            const std::optional<std::string> value = environmentValue(name);
+            const std::optional<std::string> value = environmentVariable(name.c_str());
             if (!value) {
                 if (!entry->required)
                     continue;
