@@ -5,27 +5,95 @@
 
 #include "launchcore/command_line.h"
 #include "launchcore/windows/JavaVMLauncher.h"
+#include "launchcore/windows/appended_data.h"
 #include "launchcore/windows/cleanup_exit.h"
 #include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/launcher_program.h"
 #include "launchcore/windows/dll_search.h"
 #include "launchcore/windows/error_display.h"
+#include "launchcore/windows/launcher_program.h"
 #include "launchcore/windows/payload.h"
+#include "launchcore/windows/process_paths.h"
 #include "launchcore/windows/single_instance.h"
 #include "launchcore/windows/startup.h"
 #include "launchcore/windows/text_conversion.h"
+#include "servicelauncher/service_commands.h"
+#include "servicelauncher/windows/scm_operations.h"
+#include "servicelauncher/windows/service_runtime.h"
 
 namespace {
 
-const wchar_t kWorkerMarker[] = L"__sldk_restart";
+// The service manager limits names far below this; the bound keeps a pasted text in check.
+constexpr size_t kServiceNameLimit = 5999;
 
-// "/x", "-x", "--x" and "/-x" all name the command "x".
-std::wstring commandWord(const std::wstring& argument)
+void setServiceName(const std::wstring& name) { serviceName() = name.substr(0, kServiceNameLimit); }
+
+DWORD installStartType() { return installsWithAutoStart(configInt(107)) ? SERVICE_AUTO_START : SERVICE_DEMAND_START; }
+
+int runServiceDispatcher()
 {
-    std::wstring word = argument.substr(1);
-    if (!word.empty() && word[0] == L'-')
-        word.erase(0, 1);
-    return word;
+    SERVICE_TABLE_ENTRYW table[] = {{serviceName().data(), serviceMainProc}, {nullptr, nullptr}};
+    logLine(L"calling StartServiceCtrlDispatcher");
+    if (!StartServiceCtrlDispatcherW(table))
+        logLine(L"StartServiceCtrlDispatcher failed with error %d", static_cast<int>(GetLastError()));
+    logLine(L"StartServiceCtrlDispatcher returned");
+    return 0;
+}
+
+void printUsage()
+{
+    const std::u16string usage = serviceUsageLine(toU16(moduleLongPath()));
+    printConsole("%s", narrowAnsi(toWide(usage)).c_str());
+}
+
+// The run commands keep the program as element 0, which the VM start skips.
+void runInConsole(const std::wstring& program)
+{
+    setServiceMode(false);
+    argumentVector().insert(argumentVector().begin(), program);
+    runInProcess(false);
+}
+
+int runCommand(ServiceCommand command, const std::wstring& program)
+{
+    std::vector<std::wstring>& arguments = argumentVector();
+    switch (command) {
+    case ServiceCommand::Help:
+        printUsage();
+        return 0;
+    case ServiceCommand::Install:
+        return installService(installStartType());
+    case ServiceCommand::InstallAndStart:
+        installService(installStartType());
+        return startService(arguments);
+    case ServiceCommand::InstallAuto:
+        return installService(SERVICE_AUTO_START);
+    case ServiceCommand::InstallDemand:
+        return installService(SERVICE_DEMAND_START);
+    case ServiceCommand::Uninstall:
+        return uninstallService(true);
+    case ServiceCommand::Stop:
+        return stopService(true);
+    case ServiceCommand::Start:
+        return startService(arguments);
+    case ServiceCommand::Restart:
+        // A service that accepted the stop but is still stopping would only answer "already
+        // running": nothing would be restarted, so that counts as a failure.
+        if (stopServiceOutcome(false) == StopOutcome::StillRunning)
+            return 1;
+        return startService(arguments);
+    case ServiceCommand::Status:
+        return printServiceStatus();
+    case ServiceCommand::Run:
+        logLine(L"running service");
+        setNoRedirection(true);
+        runInConsole(program);
+        return 0;
+    case ServiceCommand::RunRedirect:
+        logLine(L"running service with redirection");
+        runInConsole(program);
+        return 0;
+    }
+    return runServiceDispatcher();
 }
 
 } // namespace
@@ -35,7 +103,11 @@ void runInProcess(bool registerConsoleHandler)
     if (extractPayload(true) != 0)
         fatalMessage(1009, "16");
     addNativeLibraryDirectories();
-    (void)registerConsoleHandler; // the worker's console handler arrives with the service run time
+    if (registerConsoleHandler) {
+        // The worker runs detached from any console; a logoff event must not end it.
+        logLine(L"registering ConsoleCtrlHandler");
+        SetConsoleCtrlHandler(ignoreConsoleEvent, TRUE);
+    }
     enforceSingleInstance();
     if (!LoadDLL(true, nullptr, false) || !launchProgram(argumentVector(), true))
         exitWithCleanup(1);
@@ -48,42 +120,30 @@ int serviceLauncherMain(HMODULE module)
     setServiceMode(true);
     std::vector<std::wstring> noArguments;
     commonStartup(module, noArguments, false);
+    setServiceName(configStringWide(101));
     const wchar_t* commandLine = GetCommandLineW();
     logLine(L"command line %s", commandLine);
 
-    std::vector<std::wstring>& arguments = argumentVector();
-    arguments.clear();
     std::vector<std::u16string> split;
     splitCommandLine(toU16(commandLine), split);
+    std::wstring program;
+    if (!split.empty()) {
+        program = toWide(split.front());
+        split.erase(split.begin());
+    }
+    const ServiceInvocation invocation = classifyServiceArguments(split);
+    std::vector<std::wstring>& arguments = argumentVector();
+    arguments.clear();
     for (const std::u16string& argument : split)
         arguments.push_back(toWide(argument));
-    std::wstring program;
-    if (!arguments.empty()) {
-        program = arguments.front();
-        arguments.erase(arguments.begin());
-    }
 
-    if (!arguments.empty() && arguments.back() == kWorkerMarker) {
-        arguments.pop_back();
+    if (invocation.path == LaunchPath::Worker) {
         runInProcess(true);
         return 0;
     }
-    if (arguments.empty() || (arguments.front()[0] != L'/' && arguments.front()[0] != L'-'))
-        return 0; // the service dispatcher follows here
-
-    const std::wstring word = commandWord(arguments.front());
-    arguments.erase(arguments.begin());
-    if (word == L"run" || word == L"run-redirect") {
-        if (word == L"run") {
-            logLine(L"running service");
-            setNoRedirection(true);
-        } else {
-            logLine(L"running service with redirection");
-        }
-        setServiceMode(false);
-        arguments.insert(arguments.begin(), program);
-        runInProcess(false);
-        return 0;
-    }
-    return 0;
+    if (invocation.serviceName)
+        setServiceName(toWide(*invocation.serviceName));
+    if (invocation.path == LaunchPath::Dispatcher)
+        return runServiceDispatcher();
+    return runCommand(invocation.command, program);
 }

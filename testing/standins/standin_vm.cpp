@@ -3,6 +3,12 @@
 //
 // Knobs read from the environment: SLDK_TRACE (the trace file), SLDK_JVM_CREATE_FAIL=1
 // (JNI_CreateJavaVM answers JNI_ERR). The Java-side knobs are in standin_world.cpp.
+//
+// A service is started by the service manager with its environment, not a test's, so every
+// knob can also come as a VM option: "-Dsldk.<name>=<value>" sets SLDK_<NAME> (upper-cased)
+// before anything reads it, for example "-Dsldk.trace=<file>" or "-Dsldk.jvm_exit=1". With
+// "-Dvexon.isService=true" main waits for its stop line as with SLDK_JVM_WAIT_STDIN=1,
+// unless that knob is set otherwise.
 #define _JNI_IMPLEMENTATION_
 #include "standin_vm.h"
 
@@ -73,6 +79,46 @@ std::string preciseNow()
     GetSystemTimePreciseAsFileTime(&now);
     const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     return std::to_string(ticks);
+}
+
+std::wstring widenAnsi(const std::string& text)
+{
+    if (text.empty())
+        return {};
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+void applyOptionKnobs(const void* arguments)
+{
+    const auto* initArguments = static_cast<const JavaVMInitArgs*>(arguments);
+    if (!initArguments || initArguments->version < JNI_VERSION_1_2 || initArguments->version > JNI_VERSION_1_8 ||
+        initArguments->nOptions <= 0 || !initArguments->options)
+        return;
+    const std::string prefix = "-Dsldk.";
+    bool service = false;
+    for (jint i = 0; i < initArguments->nOptions; ++i) {
+        if (!initArguments->options[i].optionString)
+            continue;
+        const std::string option = initArguments->options[i].optionString;
+        if (option == "-Dvexon.isService=true") {
+            service = true;
+            continue;
+        }
+        const size_t equals = option.find('=');
+        if (option.rfind(prefix, 0) != 0 || equals == std::string::npos || equals == prefix.size())
+            continue;
+        std::string name = "SLDK_" + option.substr(prefix.size(), equals - prefix.size());
+        for (char& c : name)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+        SetEnvironmentVariableW(widenAnsi(name).c_str(), widenAnsi(option.substr(equals + 1)).c_str());
+    }
+    if (service && environmentText(L"SLDK_JVM_WAIT_STDIN").empty())
+        SetEnvironmentVariableW(L"SLDK_JVM_WAIT_STDIN", L"1");
 }
 
 } // namespace
@@ -255,7 +301,10 @@ JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void* arguments)
 
 JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* arguments)
 {
-    trace("create-time: " + preciseNow());
+    const std::string createTime = preciseNow();
+    if (!g_created)
+        applyOptionKnobs(arguments);
+    trace("create-time: " + createTime);
     if (g_created)
         return JNI_EEXIST;
     if (!vm || !env || !arguments)

@@ -2,7 +2,8 @@
 // records what the Java side would receive, the installer runtime's and the system's hooks
 // record their calls.
 //
-// Knobs read from the environment when the VM is created:
+// Knobs read from the environment when the VM is created (a service passes them as
+// "-Dsldk.<name>=<value>" VM options instead, see standin_vm.cpp):
 //   SLDK_JVM_MISSING_CLASS=<name>   the class does not exist (internal or dotted form)
 //   SLDK_JVM_MISSING_METHOD=<name>  no class has a method of that name
 //   SLDK_JVM_THROW=<text>           main raises an exception whose toString() is the text

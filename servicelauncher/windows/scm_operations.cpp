@@ -1,0 +1,239 @@
+#include "servicelauncher/windows/scm_operations.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "launchcore/windows/appended_data.h"
+#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/handles.h"
+#include "launchcore/windows/process_paths.h"
+#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/wide_format.h"
+#include "servicelauncher/service_commands.h"
+#include "servicelauncher/windows/service_runtime.h"
+
+namespace {
+
+constexpr DWORD kStatusConfigBufferSize = 6000;
+constexpr DWORD kStopPollMs = 500;
+
+// The service name as the console lines show it (8-bit, like every line of the commands).
+std::string printableServiceName() { return narrowAnsi(serviceName()); }
+
+unique_sc_handle openManager(DWORD access) { return unique_sc_handle(OpenSCManagerA(nullptr, nullptr, access)); }
+
+unique_sc_handle openService(const unique_sc_handle& manager, DWORD access)
+{
+    return unique_sc_handle(OpenServiceW(manager.get(), serviceName().c_str(), access));
+}
+
+// Optional: the description is a nicety the service manager of old systems lacks.
+void setServiceDescription(SC_HANDLE service)
+{
+    std::wstring description = messageText(20017);
+    if (description.empty())
+        return;
+    using ChangeServiceConfig2WFunction = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
+    HMODULE advapi = GetModuleHandleW(L"advapi32.dll");
+    auto change = advapi ? reinterpret_cast<ChangeServiceConfig2WFunction>(GetProcAddress(advapi, "ChangeServiceConfig2W"))
+                         : nullptr;
+    if (!change)
+        return;
+    SERVICE_DESCRIPTIONW info{description.data()};
+    if (!change(service, SERVICE_CONFIG_DESCRIPTION, &info))
+        logError(L"could not set the service description (%d)", static_cast<int>(GetLastError()));
+}
+
+} // namespace
+
+void printConsole(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stdout, format, args);
+    va_end(args);
+    std::fflush(stdout);
+}
+
+int installService(DWORD startType)
+{
+    uninstallService(false);
+    unique_sc_handle manager = openManager(SC_MANAGER_ALL_ACCESS);
+    if (!manager) {
+        printConsole("Could not open SCManager.\n");
+        return 1;
+    }
+    const std::wstring binaryPath = formatWide(L"\"%s\"", moduleLongPath().c_str());
+    const std::wstring dependencies = toWide(serviceDependencyList(toU16(configStringWide(149))));
+    const std::wstring& name = serviceName();
+    unique_sc_handle service(CreateServiceW(manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                                            SERVICE_WIN32_OWN_PROCESS, startType, SERVICE_ERROR_NORMAL,
+                                            binaryPath.c_str(), nullptr, nullptr,
+                                            dependencies.empty() ? nullptr : dependencies.c_str(), nullptr, nullptr));
+    if (!service) {
+        logError(L"CreateService failed (%d)", static_cast<int>(GetLastError()));
+        printConsole("Could not create service.\n");
+        return 1;
+    }
+    setServiceDescription(service.get());
+    service.reset();
+    manager.reset();
+    printConsole("Installed service '%s'.\n", printableServiceName().c_str());
+    return 0;
+}
+
+int uninstallService(bool print)
+{
+    stopServiceOutcome(false);
+    unique_sc_handle manager = openManager(SC_MANAGER_ALL_ACCESS);
+    if (!manager) {
+        if (print)
+            printConsole("Could not open SCManager.\n");
+        return 1;
+    }
+    unique_sc_handle service = openService(manager, DELETE);
+    if (!service || !DeleteService(service.get())) {
+        if (print)
+            printConsole("Could not delete service.\n");
+        return 1;
+    }
+    service.reset();
+    manager.reset();
+    if (print)
+        printConsole("Uninstalled service '%s'.\n", printableServiceName().c_str());
+    return 0;
+}
+
+StopOutcome stopServiceOutcome(bool print)
+{
+    unique_sc_handle manager = openManager(SC_MANAGER_CONNECT);
+    if (!manager) {
+        if (print)
+            printConsole("Could not open SCManager.\n");
+        return StopOutcome::Failed;
+    }
+    unique_sc_handle service = openService(manager, SERVICE_STOP | SERVICE_QUERY_STATUS);
+    if (!service) {
+        if (print)
+            printConsole("Could not stop service.\n");
+        return StopOutcome::Failed;
+    }
+    SERVICE_STATUS status{};
+    if (ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+        // Printed without the print flag too: an install over a running service shows that
+        // the running copy was stopped first.
+        printConsole("Stopping service '%s'.\n", printableServiceName().c_str());
+        if (waitForServiceStop(service.get())) {
+            printConsole("Service stopped\n");
+            return StopOutcome::Stopped;
+        }
+        printConsole("Error while stopping service\n");
+        return StopOutcome::StillRunning;
+    }
+    if (GetLastError() == ERROR_SERVICE_NOT_ACTIVE) {
+        printConsole("Service is already stopped.\n");
+        return StopOutcome::AlreadyStopped;
+    }
+    if (print)
+        printConsole("Could not stop service.\n");
+    return StopOutcome::Failed;
+}
+
+int stopService(bool print)
+{
+    const StopOutcome outcome = stopServiceOutcome(print);
+    return outcome == StopOutcome::Stopped || outcome == StopOutcome::AlreadyStopped ? 0 : 1;
+}
+
+bool waitForServiceStop(SC_HANDLE service)
+{
+    SERVICE_STATUS status{};
+    if (!QueryServiceStatus(service, &status))
+        return false;
+    DWORD noteTick = GetTickCount();
+    DWORD noteCheckpoint = status.dwCheckPoint;
+    while (status.dwCurrentState == SERVICE_STOP_PENDING) {
+        Sleep(kStopPollMs);
+        if (!QueryServiceStatus(service, &status))
+            return false;
+        if (status.dwCheckPoint > noteCheckpoint) {
+            noteTick = GetTickCount();
+            noteCheckpoint = status.dwCheckPoint;
+        } else if (GetTickCount() - noteTick > status.dwWaitHint) {
+            break;
+        }
+    }
+    return status.dwCurrentState == SERVICE_STOPPED;
+}
+
+int startService(const std::vector<std::wstring>& arguments)
+{
+    unique_sc_handle manager = openManager(SC_MANAGER_CONNECT);
+    if (!manager) {
+        printConsole("Could not open SCManager.\n");
+        return 1;
+    }
+    unique_sc_handle service = openService(manager, SERVICE_START);
+    if (!service) {
+        printConsole("Could not start service. Error code: %d\n", static_cast<int>(GetLastError()));
+        return 1;
+    }
+    std::vector<LPCWSTR> startArguments;
+    for (size_t i = 1; i < arguments.size(); ++i)
+        startArguments.push_back(arguments[i].c_str());
+    if (StartServiceW(service.get(), static_cast<DWORD>(startArguments.size()),
+                      startArguments.empty() ? nullptr : startArguments.data())) {
+        service.reset();
+        manager.reset();
+        printConsole("Starting service '%s'.\n", printableServiceName().c_str());
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_SERVICE_ALREADY_RUNNING) {
+        printConsole("Service is already running.\n");
+        return 0;
+    }
+    printConsole("Could not start service. Error code: %d\n", static_cast<int>(error));
+    return 1;
+}
+
+int printServiceStatus()
+{
+    unique_sc_handle manager = openManager(SC_MANAGER_CONNECT);
+    if (!manager) {
+        printConsole("Could not open SCManager.\n");
+        return 1;
+    }
+    unique_sc_handle service = openService(manager, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS);
+    SERVICE_STATUS status{};
+    if (!service || !QueryServiceStatus(service.get(), &status)) {
+        printConsole("Could not get status.\n");
+        return 1;
+    }
+    int result = 3;
+    if (status.dwCurrentState == SERVICE_RUNNING) {
+        printConsole("Running.\n");
+        result = 0;
+    } else {
+        printConsole("Not running.\n");
+    }
+
+    // Long dependency lists and paths do not fit the usual buffer: grow once to what the
+    // manager says it needs.
+    std::vector<BYTE> buffer(kStatusConfigBufferSize);
+    DWORD needed = 0;
+    BOOL queried = QueryServiceConfigA(service.get(), reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data()),
+                                       static_cast<DWORD>(buffer.size()), &needed);
+    if (!queried && GetLastError() == ERROR_INSUFFICIENT_BUFFER && needed > buffer.size()) {
+        buffer.resize(needed);
+        queried = QueryServiceConfigA(service.get(), reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data()),
+                                      static_cast<DWORD>(buffer.size()), &needed);
+    }
+    if (!queried) {
+        printConsole("Could not get config (%d, %d).\n", static_cast<int>(GetLastError()), static_cast<int>(needed));
+        return 1;
+    }
+    if (reinterpret_cast<const QUERY_SERVICE_CONFIGA*>(buffer.data())->dwStartType == SERVICE_AUTO_START)
+        printConsole("%s.\n", "Auto-start");
+    return result;
+}
