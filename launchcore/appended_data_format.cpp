@@ -1,10 +1,12 @@
 #include "launchcore/appended_data_format.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
 #include "launchcore/configuration.h"
 #include "launchcore/diagnostics.h"
+#include "launchcore/text.h"
 
 const char* fatalText(AppendedDataFailure kind)
 {
@@ -307,14 +309,8 @@ std::map<int32_t, std::u16string> messagesForLocale(const AppendedRecord& record
 
 std::vector<std::string> payloadFileNames(std::string_view list, int32_t maxCount)
 {
-    std::vector<std::string> names;
-    while (!list.empty() && static_cast<int64_t>(names.size()) < maxCount) {
-        const size_t separator = list.find(';');
-        const std::string_view name = list.substr(0, separator);
-        if (!name.empty())
-            names.emplace_back(name);
-        list = separator == std::string_view::npos ? std::string_view{} : list.substr(separator + 1);
-    }
+    std::vector<std::string> names = splitSkippingEmpty(list, ';');
+    names.resize(std::min<size_t>(names.size(), static_cast<size_t>(std::max<int32_t>(maxCount, 0))));
     return names;
 }
 

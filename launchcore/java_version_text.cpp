@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "launchcore/text.h"
+
 namespace {
 
 constexpr size_t kVersionLineScanLimit = 20;
@@ -81,25 +83,10 @@ bool isFallbackAbsolutePath(std::string_view text)
     return text.size() >= 2 && (text[1] == ':' || (text[0] == '\\' && text[1] == '\\'));
 }
 
-std::vector<std::string> splitList(std::string_view list)
-{
-    std::vector<std::string> items;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(';', start);
-        if (end == std::string_view::npos)
-            end = list.size();
-        if (end > start)
-            items.emplace_back(list.substr(start, end - start));
-        start = end + 1;
-    }
-    return items;
-}
-
 std::vector<SearchEntry> splitSearchSequence(std::string_view sequence)
 {
     std::vector<SearchEntry> entries;
-    for (const std::string& item : splitList(sequence))
+    for (const std::string& item : splitSkippingEmpty(sequence, ';'))
         entries.push_back(SearchEntry{item[0], item.substr(1)});
     return entries;
 }

@@ -42,9 +42,6 @@ struct SearchEntry {
 // Entry 128 split at ";" (empty entries skipped): type letter, then its text.
 std::vector<SearchEntry> splitSearchSequence(std::string_view sequence);
 
-// ";"-separated items, empty ones skipped.
-std::vector<std::string> splitList(std::string_view list);
-
 // The registry keys of the version cache and of the located runtimes for an executable:
 // the path with every backslash turned into "/" behind the fixed prefix.
 std::string versionCacheKey(std::string_view javaExe);

@@ -142,7 +142,33 @@ bool equalsIgnoreCase(std::basic_string_view<CharT> a, std::basic_string_view<Ch
     return true;
 }
 
+template <typename Char>
+std::vector<std::basic_string<Char>> splitPieces(std::basic_string_view<Char> text, Char separator)
+{
+    std::vector<std::basic_string<Char>> pieces;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::basic_string_view<Char>::npos)
+            end = text.size();
+        if (end > start)
+            pieces.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
 } // namespace
+
+std::vector<std::string> splitSkippingEmpty(std::string_view text, char separator)
+{
+    return splitPieces(text, separator);
+}
+
+std::vector<std::u16string> splitSkippingEmpty(std::u16string_view text, char16_t separator)
+{
+    return splitPieces(text, separator);
+}
 
 bool equalsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b) { return equalsIgnoreCase(a, b); }
 

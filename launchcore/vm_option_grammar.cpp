@@ -129,21 +129,6 @@ std::vector<std::u16string> vmOptionsFileCandidates(std::u16string_view executab
     return candidates;
 }
 
-std::vector<std::string> splitPathEntryList(std::string_view list)
-{
-    std::vector<std::string> entries;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(';', start);
-        if (end == std::string_view::npos)
-            end = list.size();
-        if (end > start)
-            entries.emplace_back(list.substr(start, end - start));
-        start = end + 1;
-    }
-    return entries;
-}
-
 std::optional<PathEntry> parsePathEntry(std::string_view entry)
 {
     if (entry.size() < 2)

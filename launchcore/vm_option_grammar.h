@@ -56,9 +56,6 @@ bool versionPrefixMatches(std::string_view version, std::string_view prefix);
 // last four characters (".exe"), then the whole path, each followed by ".vmoptions".
 std::vector<std::u16string> vmOptionsFileCandidates(std::u16string_view executable);
 
-// A path entry list split at ";", empty pieces skipped.
-std::vector<std::string> splitPathEntryList(std::string_view list);
-
 struct PathEntry {
     char type;     // 'A', 'D', 'E', 'S', or anything else (unknown)
     bool required; // second character '1'

@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "launchcore/text.h"
+
 namespace {
 
 const std::array<std::pair<std::u16string_view, ServiceCommand>, 13> kCommands{{
@@ -77,17 +79,8 @@ std::vector<std::u16string> serviceStartArguments(const std::vector<std::u16stri
 std::u16string serviceDependencyList(std::u16string_view entry)
 {
     std::u16string list;
-    size_t start = 0;
-    while (start <= entry.size()) {
-        size_t end = entry.find(u',', start);
-        if (end == std::u16string_view::npos)
-            end = entry.size();
-        if (end > start) {
-            list.append(entry.substr(start, end - start));
-            list.push_back(u'\0');
-        }
-        start = end + 1;
-    }
+    for (const std::u16string& name : splitSkippingEmpty(entry, u','))
+        list.append(name).push_back(u'\0');
     if (!list.empty())
         list.push_back(u'\0');
     return list;

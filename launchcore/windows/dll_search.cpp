@@ -7,11 +7,12 @@
 #include <vector>
 
 #include "launchcore/configuration.h"
+#include "launchcore/text.h"
 #include "launchcore/windows/diagnostic_log.h"
 #include "launchcore/windows/process_paths.h"
+#include "launchcore/windows/system_text.h"
 #include "launchcore/windows/text_conversion.h"
 #include "launchcore/windows/variable_expansion.h"
-#include "launchcore/windows/system_text.h"
 
 namespace {
 
@@ -38,20 +39,13 @@ void setDllDirectoriesNeedConfiguration(bool needed) { g_dllDirectoriesNeedConfi
 std::string pathList(const std::string& list, const std::function<void(const std::string&)>& onElement)
 {
     std::string joined;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(';', start);
-        if (end == std::string::npos)
-            end = list.size();
-        if (end > start) {
-            const std::string resolved = resolvePath(list.substr(start, end - start));
-            if (onElement)
-                onElement(resolved);
-            if (!joined.empty())
-                joined += ';';
-            joined += resolved;
-        }
-        start = end + 1;
+    for (const std::string& element : splitSkippingEmpty(list, ';')) {
+        const std::string resolved = resolvePath(element);
+        if (onElement)
+            onElement(resolved);
+        if (!joined.empty())
+            joined += ';';
+        joined += resolved;
     }
     return joined;
 }

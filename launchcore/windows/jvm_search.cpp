@@ -6,6 +6,7 @@
 
 #include "launchcore/configuration.h"
 #include "launchcore/java_version_text.h"
+#include "launchcore/text.h"
 #include "launchcore/windows/appended_data.h"
 #include "launchcore/windows/diagnostic_log.h"
 #include "launchcore/windows/handles.h"
@@ -280,7 +281,7 @@ bool previousInstallationWithAccess(HKEY root, REGSAM extraAccess, Candidate& fo
         return false;
     }
     logLine(L"found installations: %S", installations.c_str());
-    for (const std::string& directory : splitList(installations)) {
+    for (const std::string& directory : splitSkippingEmpty(installations, ';')) {
         const std::string home = directory + "\\jre";
         if (!javaExeForHome(found.javaExe, home)) {
             logLine(L"did not find java in %S", home.c_str());

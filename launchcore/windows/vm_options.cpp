@@ -9,6 +9,7 @@
 
 #include "launchcore/command_line.h"
 #include "launchcore/configuration.h"
+#include "launchcore/text.h"
 #include "launchcore/vm_option_grammar.h"
 #include "launchcore/windows/appended_data.h"
 #include "launchcore/windows/diagnostic_log.h"
@@ -259,7 +260,7 @@ void appendPathEntries(int32_t entryId, std::string& path)
 {
     const std::string& list = configValue(entryId);
     logLine(L"entry %S", list.c_str());
-    const std::vector<std::string> entries = splitPathEntryList(list);
+    const std::vector<std::string> entries = splitSkippingEmpty(list, ';');
     logLine(L"entries %d", static_cast<int>(entries.size()));
 
     for (const std::string& text : entries) {

@@ -125,7 +125,6 @@ TEST(JavaVersionText, SplitsTheSearchSequence)
     }
     EXPECT_TRUE(splitSearchSequence("").empty());
     EXPECT_TRUE(splitSearchSequence(";;;").empty());
-    EXPECT_EQ(splitList("a;;b;"), (std::vector<std::string>{"a", "b"}));
 }
 
 TEST(JavaVersionText, RegistryNamesAndCommandLine)

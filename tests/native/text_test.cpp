@@ -59,4 +59,14 @@ TEST(TextConversion, AsciiCaseFoldingOnly)
     EXPECT_TRUE(equalsIgnoreAsciiCase(u"", u""));
 }
 
+TEST(TextConversion, ListsSplitWithoutEmptyPieces)
+{
+    using Pieces = std::vector<std::string>;
+    EXPECT_EQ(splitSkippingEmpty(";;S0.\\lib;;A1a;b;", ';'), (Pieces{"S0.\\lib", "A1a", "b"}));
+    EXPECT_EQ(splitSkippingEmpty("", ';'), Pieces{});
+    EXPECT_EQ(splitSkippingEmpty(";", ';'), Pieces{});
+    EXPECT_EQ(splitSkippingEmpty("a,b", ';'), Pieces{"a,b"});
+    EXPECT_EQ(splitSkippingEmpty(u"a,,b", u','), (std::vector<std::u16string>{u"a", u"b"}));
+}
+
 } // namespace

@@ -192,10 +192,6 @@ TEST(VmOptionGrammar, VmOptionsFileCandidates)
 
 TEST(VmOptionGrammar, ParsesPathEntries)
 {
-    EXPECT_EQ(splitPathEntryList(";;S0.\\lib;;A1a;b;"), (Options{"S0.\\lib", "A1a", "b"}));
-    EXPECT_EQ(splitPathEntryList(""), Options{});
-    EXPECT_EQ(splitPathEntryList(";"), Options{});
-
     const struct {
         std::string entry;
         bool parsed;

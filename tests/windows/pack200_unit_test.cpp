@@ -24,19 +24,7 @@ std::string logText()
 {
     logLine(L"-- mark --");
     const wchar_t* path = logPath();
-    if (!path)
-        return {};
-    std::string bytes;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
+    return path ? readTextFile(std::wstring(path)) : std::string();
 }
 
 // The log lines without their time prefix.

@@ -34,19 +34,7 @@ private:
     {
         logLine(L"-- mark --"); // makes sure the log exists
         const wchar_t* path = logPath();
-        if (!path)
-            return {};
-        std::string bytes;
-        HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return bytes;
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-            bytes.append(buffer, got);
-        CloseHandle(file);
-        return bytes;
+        return path ? readTextFile(std::wstring(path)) : std::string();
     }
     size_t start_;
 };

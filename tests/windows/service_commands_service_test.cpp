@@ -109,8 +109,9 @@ TEST(ServiceCommandsService, InstallRegistersTheServiceAsConfigured)
         EXPECT_EQ(registered->displayName, expectedName);
         EXPECT_EQ(registered->dependencies, (std::vector<std::wstring>{L"a", L"b"}));
         EXPECT_EQ(serviceDescription(expectedName), std::optional<std::wstring>(L"Serves the test's purpose"));
-        if (c.explicitName)
+        if (c.explicitName) {
             EXPECT_FALSE(serviceExists(configured.name())) << "the configured name was installed as well";
+        }
     }
 }
 

@@ -348,8 +348,9 @@ TEST(ServiceRuntime, StopRightAfterStart)
     EXPECT_EQ(waitForState(service.handle(), SERVICE_STOPPED).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     const std::vector<std::string> trace = traceLines(app.trace);
     // A worker that got as far as main received its stop line.
-    if (contains(trace, "main: return") || !traced(trace, "arg-count: ").empty())
+    if (contains(trace, "main: return") || !traced(trace, "arg-count: ").empty()) {
         EXPECT_TRUE(contains(trace, "stdin: 0") || contains(trace, "stdin: end")) << joined(trace);
+    }
 }
 
 // A worker that ends by itself: exit code 0 is a clean stop, any other code leaves the
