@@ -109,8 +109,12 @@ void runInProcess(bool registerConsoleHandler)
         SetConsoleCtrlHandler(ignoreConsoleEvent, TRUE);
     }
     enforceSingleInstance();
-    if (!LoadDLL(true, nullptr, false) || !launchProgram(argumentVector(), true))
-        exitWithCleanup(1);
+    if (!LoadDLL(true, nullptr, false))
+        exitWithCleanup(1); // LoadDLL has shown why
+    // A VM that cannot be created, or a main that ends with an exception, would otherwise end
+    // the run with exit code 1 and nothing but the log to tell why.
+    if (!launchProgram(argumentVector(), true))
+        fatalMessage(1005);
 }
 
 int serviceLauncherMain(HMODULE module)
