@@ -4,6 +4,24 @@
 
 namespace {
 
+// A line each, split at "\n" with a trailing "\r" removed (the stand-ins write either).
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
 bool copyStandin(const char* name, const std::string& target)
 {
     return CopyFileA((standinDirectory() + "\\" + name).c_str(), target.c_str(), FALSE) != 0;
@@ -169,18 +187,19 @@ bool readVersionCacheEntry(const std::string& javaExe, std::string& version)
 std::vector<std::string> recordedJavaRuns(const std::string& runsFile)
 {
     std::vector<std::string> runs;
-    const std::string text = readTextFile(runsFile);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    for (std::string& line : linesOf(readTextFile(runsFile)))
         if (!line.empty())
-            runs.push_back(line);
-        start = end + 1;
-    }
+            runs.push_back(std::move(line));
     return runs;
+}
+
+std::vector<std::string> traceLines(const std::wstring& path) { return linesOf(readTextFile(path)); }
+
+std::vector<std::string> traced(const std::vector<std::string>& lines, const std::string& prefix)
+{
+    std::vector<std::string> values;
+    for (const std::string& line : lines)
+        if (line.rfind(prefix, 0) == 0)
+            values.push_back(line.substr(prefix.size()));
+    return values;
 }

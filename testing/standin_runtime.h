@@ -63,3 +63,9 @@ bool readVersionCacheEntry(const std::string& javaExe, std::string& version);
 
 // The lines a stand-in java recorded in its run file (SLDK_JAVA_RUNS).
 std::vector<std::string> recordedJavaRuns(const std::string& runsFile);
+
+// The stand-in VM's trace file, one entry a line (a trailing "\r" removed); empty when the
+// file is missing.
+std::vector<std::string> traceLines(const std::wstring& path);
+// The rest of every line that starts with prefix, in order.
+std::vector<std::string> traced(const std::vector<std::string>& lines, const std::string& prefix);

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -67,28 +66,6 @@ Environment traceEnvironment(const ServiceApp& app, Environment extra = {})
     // The code page option depends on it; the tests expect the usual case.
     extra.emplace_back(L"MANPATH", L"");
     return extra;
-}
-
-std::vector<std::string> traceLines(const std::wstring& path)
-{
-    std::vector<std::string> lines;
-    const auto bytes = readFileBytes(path);
-    if (!bytes)
-        return lines;
-    std::istringstream in(std::string(bytes->begin(), bytes->end()));
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-// The values of the trace lines "<prefix><value>", in order.
-std::vector<std::string> traced(const std::vector<std::string>& lines, const std::string& prefix)
-{
-    std::vector<std::string> values;
-    for (const std::string& line : lines)
-        if (line.rfind(prefix, 0) == 0)
-            values.push_back(line.substr(prefix.size()));
-    return values;
 }
 
 ptrdiff_t indexOf(const std::vector<std::string>& lines, const std::string& line)

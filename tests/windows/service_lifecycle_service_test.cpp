@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -46,21 +45,6 @@ ServiceApp makeServiceApp(const ScratchDirectory& scratch, const std::wstring& c
     app.launcher = buildLauncherFile(kServiceStub, model, scratch.path(), L"svc.exe");
     EXPECT_TRUE(layOutStandinRuntime(toUtf8(scratch.path() + L"\\jre")));
     return app;
-}
-
-std::vector<std::string> traceLines(const std::wstring& path)
-{
-    std::vector<std::string> lines;
-    const auto bytes = readFileBytes(path);
-    if (!bytes)
-        return lines;
-    std::istringstream in(std::string(bytes->begin(), bytes->end()));
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 int countLines(const std::vector<std::string>& lines, const std::string& prefix)

@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,27 +19,6 @@ namespace {
 using Config = std::vector<std::pair<int32_t, std::string>>;
 
 constexpr DWORD kStateTimeoutMs = 20000;
-
-std::vector<std::string> traceLines(const std::wstring& path)
-{
-    std::vector<std::string> lines;
-    const auto bytes = readFileBytes(path);
-    if (!bytes)
-        return lines;
-    std::istringstream in(std::string(bytes->begin(), bytes->end()));
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
-std::vector<std::string> traced(const std::vector<std::string>& lines, const std::string& prefix)
-{
-    std::vector<std::string> values;
-    for (const std::string& line : lines)
-        if (line.rfind(prefix, 0) == 0)
-            values.push_back(line.substr(prefix.size()));
-    return values;
-}
 
 bool contains(const std::vector<std::string>& lines, const std::string& line)
 {
