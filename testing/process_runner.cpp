@@ -227,10 +227,20 @@ RunningProcess startProcess(const std::wstring& program, const ProcessOptions& o
             startup.lpDesktop = desktop.data();
         // Started suspended and put into a job before it runs, so that nothing it starts can
         // escape: a grandchild that outlives the test would keep the test's own pipes open.
-        const BOOL created = CreateProcessW(
-            program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-            CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED | options.creationFlags, environment.data(),
-            options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), &startup, &info);
+        // Wine now and then refuses a suspended start with ERROR_INTERNAL_ERROR while other
+        // processes are being created; a second attempt goes through.
+        BOOL created = FALSE;
+        for (int attempt = 0; attempt < 5 && !created; ++attempt) {
+            created = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                     CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED | options.creationFlags,
+                                     environment.data(),
+                                     options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(),
+                                     &startup, &info);
+            if (!created && GetLastError() != ERROR_INTERNAL_ERROR)
+                break;
+            if (!created)
+                Sleep(100);
+        }
         if (!created) {
             running.startError_ = GetLastError();
             return running;

@@ -76,17 +76,27 @@ struct HeldSemaphore {
 struct SuspendedCopy {
     explicit SuspendedCopy(const std::wstring& program)
     {
-        std::wstring commandLine = quoteArgument(program);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info{};
-        if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                           nullptr, &startup, &info)) {
-            process = info.hProcess;
-            CloseHandle(info.hThread);
-            pid = info.dwProcessId;
+        // Wine now and then refuses a suspended start with ERROR_INTERNAL_ERROR while other
+        // processes are being created; a second attempt goes through.
+        DWORD error = 0;
+        for (int attempt = 0; attempt < 5 && pid == 0; ++attempt) {
+            std::wstring commandLine = quoteArgument(program);
+            STARTUPINFOW startup{};
+            startup.cb = sizeof(startup);
+            PROCESS_INFORMATION info{};
+            if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                               nullptr, nullptr, &startup, &info)) {
+                process = info.hProcess;
+                CloseHandle(info.hThread);
+                pid = info.dwProcessId;
+            } else {
+                error = GetLastError();
+                if (error != ERROR_INTERNAL_ERROR)
+                    break;
+                Sleep(100);
+            }
         }
-        EXPECT_NE(pid, 0u) << "cannot start " << toUtf8(program) << " suspended: " << GetLastError();
+        EXPECT_NE(pid, 0u) << "cannot start " << toUtf8(program) << " suspended: " << error;
     }
     SuspendedCopy(const SuspendedCopy&) = delete;
     SuspendedCopy& operator=(const SuspendedCopy&) = delete;
