@@ -25,11 +25,11 @@
 #include "launchcore/windows/selected_runtime.h"
 #include "launchcore/windows/single_instance.h"
 #include "launchcore/windows/startup.h"
+#include "launchcore/windows/system_text.h"
 #include "launchcore/windows/temp_directory.h"
 #include "launchcore/windows/text_conversion.h"
 #include "launchcore/windows/variable_expansion.h"
 #include "launchcore/windows/vm_options.h"
-#include "launchcore/windows/system_text.h"
 
 // jni.h must have taken the Windows definitions from launchcore/jni, not a Linux jni_md.h.
 static_assert(std::is_same_v<jint, long> && std::is_same_v<jlong, long long>);

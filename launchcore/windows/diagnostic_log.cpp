@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "launchcore/diagnostics.h"
+#include "launchcore/windows/system_text.h"
 #include "launchcore/windows/temp_directory.h"
 #include "launchcore/windows/wide_format.h"
-#include "launchcore/windows/system_text.h"
 
 namespace {
 

@@ -9,14 +9,13 @@
 #include "launchcore/configuration.h"
 #include "launchcore/text.h"
 #include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/launcher_program.h"
 #include "launchcore/windows/process_paths.h"
 #include "launchcore/windows/system_text.h"
 #include "launchcore/windows/text_conversion.h"
 #include "launchcore/windows/variable_expansion.h"
 
 namespace {
-
-bool g_dllDirectoriesNeedConfiguration = false;
 
 using AddDllDirectoryFn = DLL_DIRECTORY_COOKIE(WINAPI*)(PCWSTR);
 using RemoveDllDirectoryFn = BOOL(WINAPI*)(DLL_DIRECTORY_COOKIE);
@@ -33,8 +32,6 @@ Fn kernel32Function(const char* name)
 }
 
 } // namespace
-
-void setDllDirectoriesNeedConfiguration(bool needed) { g_dllDirectoriesNeedConfiguration = needed; }
 
 std::string pathList(const std::string& list, const std::function<void(const std::string&)>& onElement)
 {
@@ -81,7 +78,8 @@ void addNativeLibraryDirectories()
 
 void* addDllDirectory(const std::string& directory)
 {
-    if (g_dllDirectoriesNeedConfiguration && configInt(154) == 0)
+    // The installer always adds them; a service only when its configuration says so.
+    if (launcherProgram() == LauncherProgram::Service && configInt(154) == 0)
         return nullptr;
     const auto add = kernel32Function<AddDllDirectoryFn>("AddDllDirectory");
     if (!add)

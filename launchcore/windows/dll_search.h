@@ -17,6 +17,3 @@ void removeDllDirectory(void* cookie);
 
 // From now on libraries load only from System32 and the added directories.
 void restrictDllSearch();
-
-// Whether addDllDirectory honours entry 154 (servicelauncher) or always adds (setuplauncher).
-void setDllDirectoriesNeedConfiguration(bool needed);

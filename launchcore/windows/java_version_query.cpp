@@ -8,8 +8,8 @@
 #include "launchcore/windows/diagnostic_log.h"
 #include "launchcore/windows/handles.h"
 #include "launchcore/windows/registry.h"
-#include "launchcore/windows/temp_directory.h"
 #include "launchcore/windows/system_text.h"
+#include "launchcore/windows/temp_directory.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #include "launchcore/windows/pack200.h"
 #include "launchcore/windows/process_paths.h"
 #include "launchcore/windows/registry.h"
+#include "launchcore/windows/system_text.h"
 #include "launchcore/windows/temp_directory.h"
 #include "launchcore/windows/variable_expansion.h"
-#include "launchcore/windows/system_text.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "launchcore/windows/diagnostic_log.h"
 #include "launchcore/windows/handles.h"
 #include "launchcore/windows/shell_short_name.h"
-#include "launchcore/windows/text_conversion.h"
 #include "launchcore/windows/system_text.h"
+#include "launchcore/windows/text_conversion.h"
 
 namespace {
 

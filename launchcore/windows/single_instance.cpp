@@ -10,9 +10,9 @@
 #include "launchcore/windows/cleanup_exit.h"
 #include "launchcore/windows/diagnostic_log.h"
 #include "launchcore/windows/process_paths.h"
+#include "launchcore/windows/system_text.h"
 #include "launchcore/windows/text_conversion.h"
 #include "launchcore/windows/wide_format.h"
-#include "launchcore/windows/system_text.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include "launchcore/windows/handles.h"
 #include "launchcore/windows/process_paths.h"
 #include "launchcore/windows/selected_runtime.h"
+#include "launchcore/windows/system_text.h"
 #include "launchcore/windows/text_conversion.h"
 #include "launchcore/windows/variable_expansion.h"
-#include "launchcore/windows/system_text.h"
 
 namespace {
 

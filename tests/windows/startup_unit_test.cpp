@@ -14,6 +14,7 @@
 
 #include "launchcore/configuration.h"
 #include "launchcore/windows/dll_search.h"
+#include "launchcore/windows/launcher_program.h"
 #include "launchcore/windows/process_paths.h"
 #include "launchcore/windows/startup.h"
 #include "launchcore/windows/temp_directory.h"
@@ -574,13 +575,13 @@ TEST(NativeLibraries, ServiceAddsDllDirectoriesOnlyWhenConfigured)
     };
     for (const Case& c : cases) {
         installConfiguration({{154, c.entry154}}, {});
-        setDllDirectoriesNeedConfiguration(c.needsConfiguration);
+        setLauncherProgram(c.needsConfiguration ? LauncherProgram::Service : LauncherProgram::Setup);
         void* cookie = addDllDirectory(directory);
         EXPECT_EQ(cookie != nullptr, c.added) << c.needsConfiguration << " '" << c.entry154 << "'";
         removeDllDirectory(cookie);
     }
     removeDllDirectory(nullptr);
-    setDllDirectoriesNeedConfiguration(false);
+    setLauncherProgram(LauncherProgram::Setup);
     installConfiguration({}, {});
 }
 
