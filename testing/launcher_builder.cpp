@@ -15,21 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::wstring moduleFileName()
-{
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0)
-            return {};
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            return buffer;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 std::wstring temporaryFolder()
 {
     std::wstring buffer(MAX_PATH + 1, L'\0');
@@ -104,9 +89,24 @@ struct Reader {
 
 } // namespace
 
+std::wstring testProgramPath()
+{
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return {};
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
 std::wstring testProgramDirectory()
 {
-    const std::wstring path = moduleFileName();
+    const std::wstring path = testProgramPath();
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }

@@ -15,7 +15,8 @@
 inline constexpr const wchar_t* kSetupStub = L"setuplauncher.exe";
 inline constexpr const wchar_t* kServiceStub = L"servicelauncher.exe";
 
-// The folder of the running test program (GetModuleFileNameW); the stubs are built there.
+// The running test program, and its folder, where the stubs are built.
+std::wstring testProgramPath();
 std::wstring testProgramDirectory();
 
 std::optional<std::vector<uint8_t>> readFileBytes(const std::wstring& path);

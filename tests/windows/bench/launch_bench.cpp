@@ -40,21 +40,6 @@ double median(std::vector<double> values)
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-std::wstring ownPath()
-{
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0)
-            return {};
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            return buffer;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 unsigned long long ticksOf(const FILETIME& time)
 {
     return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -188,7 +173,7 @@ int main(int argc, char** argv)
     const std::vector<std::pair<std::wstring, std::wstring>> quiet = {{L"SLDK_TRACE", trace}};
     std::vector<double> nothing, warm, warmQuiet, toCreate, toCreateQuiet, warmSearch, coldSearch;
     int warmJavaRuns = 0, coldJavaRuns = 0, failures = 0;
-    const std::wstring self = ownPath();
+    const std::wstring self = testProgramPath();
     for (int i = 0; i < runs; ++i) {
         nothing.push_back(runOnce(self, {L"--nothing"}, temp, {}, trace, javaRuns).wallMs);
         const Run run = runOnce(launcher, {L"/run"}, temp, environment, trace, javaRuns);
