@@ -49,6 +49,9 @@ std::vector<std::string> logLinesWithoutTime(const std::string& text)
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
+        // A log read straight from disk still has its CRLF line ends.
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         // "[%d:%d] "
         if (line.size() > 4 && line[0] == '[') {
             const size_t close = line.find("] ");

@@ -30,7 +30,8 @@ LauncherOutcome runLauncher(const std::wstring& launcher, const std::wstring& te
 // exactly one.
 std::string singleLogText(const LauncherOutcome& outcome);
 
-// The log lines without their "[s:ms] " time prefix (the header lines stay as they are).
+// The log lines without their "[s:ms] " time prefix (the header lines stay as they are) and
+// without a carriage return at their end.
 std::vector<std::string> logLinesWithoutTime(const std::string& text);
 bool hasLogLine(const std::string& text, const std::string& line);
 bool hasLogLineStartingWith(const std::string& text, const std::string& prefix);

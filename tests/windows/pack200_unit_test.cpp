@@ -16,6 +16,7 @@
 #include "launchcore/windows/diagnostic_log.h"
 #include "launchcore/windows/error_display.h"
 #include "launchcore/windows/pack200.h"
+#include "testing/launcher_run.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -25,29 +26,6 @@ std::string logText()
     logLine(L"-- mark --");
     const wchar_t* path = logPath();
     return path ? readTextFile(std::wstring(path)) : std::string();
-}
-
-// The log lines without their time prefix.
-std::vector<std::string> lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty() && line.front() == '[') {
-            const size_t close = line.find("] ");
-            if (close != std::string::npos)
-                line.erase(0, close + 2);
-        }
-        out.push_back(line);
-        start = end + 1;
-    }
-    return out;
 }
 
 int countLines(const std::vector<std::string>& all, const std::string& wanted)
@@ -91,7 +69,7 @@ std::vector<std::string> splitRun(const std::string& line)
 std::vector<std::string> recordedRuns(const std::string& path)
 {
     std::vector<std::string> runs;
-    for (const std::string& line : lines(readTextFile(path)))
+    for (const std::string& line : logLinesWithoutTime(readTextFile(path)))
         if (!line.empty())
             runs.push_back(line);
     return runs;
@@ -210,7 +188,7 @@ TEST_F(Pack200Unit, RestoresEveryMissingJarInOrder)
     }
     EXPECT_TRUE(fileOrFolderExists(home_ + "\\lib\\readme.txt"));
 
-    const std::vector<std::string> logLines = lines(logText().substr(logStart));
+    const std::vector<std::string> logLines = logLinesWithoutTime(logText().substr(logStart));
     EXPECT_EQ(countLines(logLines, "Unpacking JRE"), 1);
     EXPECT_EQ(countLines(logLines, "Unpacking JRE done"), 1);
     EXPECT_EQ(countLines(logLines, "waiting for unpack200 to finish"), 3);
@@ -233,7 +211,7 @@ TEST_F(Pack200Unit, ExistingJarIsNotRestoredAndItsPackStays)
     EXPECT_TRUE(fileOrFolderExists(home_ + "\\lib\\rt.jar.pack"));
     EXPECT_EQ(readTextFile(home_ + "\\lib\\rt.jar"), "already here");
 
-    const std::vector<std::string> logLines = lines(logText().substr(logStart));
+    const std::vector<std::string> logLines = logLinesWithoutTime(logText().substr(logStart));
     EXPECT_EQ(countLines(logLines, "checking " + home_ + "\\lib\\rt.jar"), 1);
     EXPECT_EQ(countLines(logLines, "Unpacking JRE"), 0);
     EXPECT_EQ(countLines(logLines, "Unpacking JRE done"), 0);
@@ -250,7 +228,7 @@ TEST_F(Pack200Unit, FailedToolKeepsThePackAndLeavesNoJar)
     EXPECT_TRUE(fileOrFolderExists(home_ + "\\lib\\rt.jar.pack"));
     EXPECT_FALSE(fileOrFolderExists(home_ + "\\lib\\rt.jar")) << "the partial jar would pass for a restored one";
 
-    const std::vector<std::string> logLines = lines(logText().substr(logStart));
+    const std::vector<std::string> logLines = logLinesWithoutTime(logText().substr(logStart));
     EXPECT_EQ(countLines(logLines, "ERROR: unpack200 failed (exit 3)"), 1);
 
     // Once the tool works again, the kept pack is restored.
@@ -266,7 +244,7 @@ TEST_F(Pack200Unit, MissingPackOrNoPacksStartNothing)
     unpackPackFile(home_, home_ + "\\lib\\gone.jar.pack");
     EXPECT_EQ(unpack(), "");
     EXPECT_TRUE(recordedRuns(runs_).empty());
-    const std::vector<std::string> logLines = lines(logText().substr(logStart));
+    const std::vector<std::string> logLines = logLinesWithoutTime(logText().substr(logStart));
     EXPECT_EQ(countLines(logLines, "pack path doesn't exists"), 1);
     EXPECT_EQ(countLines(logLines, "Unpacking JRE"), 0);
 }
