@@ -130,15 +130,18 @@ jvalue launcherMain(ClassInfo* launcher, const jvalue* arguments)
         fail("main got no String[]");
     if (array->elements.size() > 1 && array->elements[1] && array->elements[1]->kind == ObjectKind::String)
         trace("main-class: " + toUtf8(array->elements[1]->text));
-    trace("arg-count: " + std::to_string(array->elements.size()));
+    // One write for the count and every argument: a test that sees the count while main
+    // still runs must find all the arguments too.
+    std::string received = "arg-count: " + std::to_string(array->elements.size());
     for (size_t i = 0; i < array->elements.size(); ++i) {
         Object* element = array->elements[i];
         if (!element)
             fail("main got a null argument " + std::to_string(i));
         if (element->kind != ObjectKind::String)
             fail("main got an argument that is not a string");
-        trace("arg " + std::to_string(i) + ": " + toUtf8(element->text));
+        received += "\narg " + std::to_string(i) + ": " + toUtf8(element->text);
     }
+    trace(received);
     if (knob(L"SLDK_JVM_WAIT_STDIN") == "1")
         waitForStopLine();
     const std::wstring thrown = environmentText(L"SLDK_JVM_THROW");
