@@ -172,6 +172,11 @@ Failure seekPe(ByteSource& source, int64_t position, AppendedDataFailure kind)
 
 } // namespace
 
+std::optional<AppendedDataError> readAppendedLength(ByteSource& source, int64_t& value)
+{
+    return readI64(source, value);
+}
+
 std::optional<AppendedDataError> seekAppendedData(ByteSource& source, int64_t& start)
 {
     using enum AppendedDataFailure;

@@ -81,6 +81,10 @@ struct AppendedRecord {
 // "rawDataSize: %d, rawDataOffset: %d" through the diagnostic sink.
 std::optional<AppendedDataError> seekAppendedData(ByteSource& source, int64_t& start);
 
+// Reads one signed 64-bit little-endian length (an included file's); a short read fails
+// with ReadLong.
+std::optional<AppendedDataError> readAppendedLength(ByteSource& source, int64_t& value);
+
 // Reads header, configuration record, message table and locale blocks from the current
 // position. Counts of 0 or below mean no entries; negative lengths, odd UTF-16 lengths and
 // lengths beyond the end of the source fail like a short read. A wrong magic fails with

@@ -1,6 +1,6 @@
 #include "testing/launcher_builder.h"
 
-#include "launchcore/windows/handles.h"
+#include "launchcore/windows/base/handles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "testing/process_runner.h"
 
-#include "launchcore/windows/handles.h"
+#include "launchcore/windows/base/handles.h"
 
 #include <algorithm>
 #include <map>

@@ -14,20 +14,19 @@
 #include "launchcore/launch_composition.h"
 #include "launchcore/path_text.h"
 #include "launchcore/version_rules.h"
-#include "launchcore/windows/appended_data.h"
-#include "launchcore/windows/cleanup_exit.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/error_display.h"
+#include "launchcore/windows/base/system_text.h"
+#include "launchcore/windows/base/text_conversion.h"
+#include "launchcore/windows/exit/fatal_exit.h"
+#include "launchcore/windows/jvm_library.h"
 #include "launchcore/windows/jvm_search.h"
-#include "launchcore/windows/launcher_program.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/messages/error_display.h"
+#include "launchcore/windows/messages/message_texts.h"
 #include "launchcore/windows/payload.h"
 #include "launchcore/windows/process_paths.h"
-#include "launchcore/windows/selected_runtime.h"
 #include "launchcore/windows/single_instance.h"
-#include "launchcore/windows/startup.h"
-#include "launchcore/windows/system_text.h"
-#include "launchcore/windows/temp_directory.h"
-#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/state/launcher_state.h"
+#include "launchcore/windows/state/selected_runtime.h"
 #include "launchcore/windows/variable_expansion.h"
 #include "launchcore/windows/vm_options.h"
 
@@ -42,7 +41,6 @@ using RegisterNativesFunction = unsigned char (*)(JNIEnv*, HMODULE, void (*)(con
 CreateJavaVmFunction g_createJavaVm = nullptr;
 JavaVM* g_vm = nullptr;
 JNIEnv* g_env = nullptr;
-bool g_manualRuntimeSwitch = false;
 
 // Configuration entries of the VM start.
 constexpr int32_t kStandardErrorEnabled = 102;
@@ -119,7 +117,7 @@ LauncherPropertyInputs propertyInputs()
 {
     LauncherPropertyInputs inputs;
     inputs.semaphoreName = instanceSemaphoreName();
-    inputs.manualRuntimeChoice = g_manualRuntimeSwitch;
+    inputs.manualRuntimeChoice = manualRuntimeSwitch();
     inputs.sealdeckKind = sealdeckKind();
     inputs.runningAsService = launcherProgram() == LauncherProgram::Service && serviceMode();
     inputs.modulePath = moduleAnsiPath();
@@ -172,9 +170,9 @@ VmInitArguments* buildVmOptions(const std::vector<std::string>& properties, cons
     ClasspathSlots slots;
     collectConfiguredVmOptions(arguments, options, slots);
     if (isSet(kDefaultVmOptionsFile)) {
-        FILE* file = openDefaultVmOptionsFile();
-        logLine(L"default vmoptions file: %p", static_cast<void*>(file));
-        readVmOptionsFile(nullptr, file, options, slots);
+        VmOptionsFile file = openDefaultVmOptionsFile();
+        logLine(L"default vmoptions file: %p", static_cast<void*>(file.stream.get()));
+        readVmOptionsFile(std::move(file), options, slots);
     }
 
     const bool sealdeck = sealdeckKind();
@@ -280,8 +278,6 @@ bool callMain(const std::vector<std::wstring>& arguments)
 }
 
 } // namespace
-
-void setManualRuntimeSwitch(bool on) { g_manualRuntimeSwitch = on; }
 
 bool LoadDLL(bool showErrors, const char* location, bool isJavaExe)
 {

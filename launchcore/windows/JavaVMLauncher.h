@@ -13,6 +13,3 @@ bool LoadDLL(bool showErrors, const char* location, bool isJavaExe);
 // when main returned without a pending exception. After a successful LoadDLL, on the thread
 // that will own the VM.
 bool launchProgram(const std::vector<std::wstring>& arguments, bool destroyAfterMain);
-
-// The installer's "-manual" switch, handed to the Java side as a launcher property.
-void setManualRuntimeSwitch(bool on);

@@ -2,17 +2,15 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <vector>
 
 #include "launchcore/configuration.h"
-#include "launchcore/text.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/launcher_program.h"
-#include "launchcore/windows/process_paths.h"
-#include "launchcore/windows/system_text.h"
-#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/base/environment.h"
+#include "launchcore/windows/base/system_text.h"
+#include "launchcore/windows/base/text_conversion.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/path_list.h"
+#include "launchcore/windows/state/launcher_state.h"
 #include "launchcore/windows/variable_expansion.h"
 
 namespace {
@@ -33,20 +31,6 @@ Fn kernel32Function(const char* name)
 
 } // namespace
 
-std::string pathList(const std::string& list, const std::function<void(const std::string&)>& onElement)
-{
-    std::string joined;
-    for (const std::string& element : splitSkippingEmpty(list, ';')) {
-        const std::string resolved = resolvePath(element);
-        if (onElement)
-            onElement(resolved);
-        if (!joined.empty())
-            joined += ';';
-        joined += resolved;
-    }
-    return joined;
-}
-
 void addNativeLibraryDirectories()
 {
     std::vector<char> entry(6000);
@@ -65,12 +49,8 @@ void addNativeLibraryDirectories()
 
     // A value beyond the system limit is refused by Windows; the failure is logged and the
     // launch goes on with the old PATH.
-    if (SetEnvironmentVariableA("PATH", path.c_str())) {
+    if (setPathVariable(path)) {
         logLine(L"Setting PATH (native libs) %S", path.c_str());
-        // The runtime library keeps its own copy of the environment for getenv and spawned
-        // children.
-        const std::string assignment = "PATH=" + path;
-        _putenv(assignment.c_str());
     } else {
         logLine(L"Setting PATH (native libs) %S failed with error %d", path.c_str(), static_cast<int>(GetLastError()));
     }

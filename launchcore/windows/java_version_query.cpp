@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "launchcore/java_version_text.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/handles.h"
-#include "launchcore/windows/registry.h"
-#include "launchcore/windows/system_text.h"
-#include "launchcore/windows/temp_directory.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/base/handles.h"
+#include "launchcore/windows/base/registry.h"
+#include "launchcore/windows/base/system_text.h"
+#include "launchcore/windows/exit/fatal_exit.h"
+#include "launchcore/windows/files/temporary_files.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ unique_file createOutputFile(std::string& name)
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
     for (int attempt = 0; attempt < kTemporaryFileAttempts; ++attempt) {
         name = tempFileName();
+        if (name.empty())
+            fatalMessage(1015);
         for (int pass = 0; pass < 2; ++pass) {
             unique_file file(CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                          &inheritable, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));

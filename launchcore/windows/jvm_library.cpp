@@ -1,27 +1,25 @@
-// Loading jvm.dll from a chosen runtime.
-#include <cstdlib>
+#include "launchcore/windows/jvm_library.h"
+
 #include <vector>
 
 #include "launchcore/configuration.h"
 #include "launchcore/java_version_text.h"
-#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/base/environment.h"
+#include "launchcore/windows/base/system_text.h"
 #include "launchcore/windows/dll_search.h"
-#include "launchcore/windows/jvm_search.h"
+#include "launchcore/windows/log/diagnostic_log.h"
 #include "launchcore/windows/process_paths.h"
-#include "launchcore/windows/system_text.h"
 
 namespace {
 
-// Sets PATH in the process environment and in the runtime library's copy, which the VM
-// reads for java.library.path. absent removes it.
-void setPath(const std::string& value, bool absent)
+// The VM reads PATH for java.library.path; nullopt removes the variable.
+void setPath(const std::optional<std::string>& value)
 {
-    if (SetEnvironmentVariableA("PATH", absent ? nullptr : value.c_str()))
-        logLine(L"Setting PATH %S", value.c_str());
+    const std::string shown = value.value_or(std::string());
+    if (setPathVariable(value))
+        logLine(L"Setting PATH %S", shown.c_str());
     else
-        logLine(L"Setting PATH %S failed with error %d", value.c_str(), static_cast<int>(GetLastError()));
-    const std::string assignment = "PATH=" + value;
-    _putenv(assignment.c_str());
+        logLine(L"Setting PATH %S failed with error %d", shown.c_str(), static_cast<int>(GetLastError()));
 }
 
 HMODULE loadFromBinDirectory(const std::string& javaExe)
@@ -30,7 +28,7 @@ HMODULE loadFromBinDirectory(const std::string& javaExe)
     void* cookie = addDllDirectory(bin);
     // The whole PATH, however long: a cut value would be "restored" as a different PATH.
     const std::optional<std::string> oldPath = environmentVariable("PATH");
-    setPath(oldPath.value_or(std::string()) + ";" + bin, false);
+    setPath(oldPath.value_or(std::string()) + ";" + bin);
 
     std::vector<std::string> vmTypes;
     const std::string configured = configStringCopy(152).substr(0, 199);
@@ -48,7 +46,7 @@ HMODULE loadFromBinDirectory(const std::string& javaExe)
             logLine(L"Failed with error code %d", static_cast<int>(GetLastError()));
     }
     removeDllDirectory(cookie);
-    setPath(oldPath.value_or(std::string()), !oldPath);
+    setPath(oldPath);
     return nullptr;
 }
 

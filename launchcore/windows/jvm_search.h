@@ -36,9 +36,5 @@ bool checkRuntimeDirectory(std::string& javaExe, std::string& version, const std
 // entry 131 (JDK only) whether the home has "lib\tools.jar".
 bool javaExeForHome(std::string& javaExe, const std::string& home);
 
-// Loads jvm.dll from the executable's bin directory (VM type subdirectories in order), else
-// from a JDK's private runtime; PATH and the DLL directory are undone when nothing loads.
-HMODULE loadJvmLibrary(const std::string& javaExe);
-
 // Remembers a java executable the user located by hand (machine, else user).
 void registerLocatedJvm(const std::string& javaExe);

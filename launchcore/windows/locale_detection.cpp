@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include "launchcore/locale_table.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/handles.h"
-#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/base/handles.h"
+#include "launchcore/windows/base/text_conversion.h"
 
 namespace {
 

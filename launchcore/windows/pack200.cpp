@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "launchcore/text.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/error_display.h"
-#include "launchcore/windows/handles.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/exit/fatal_exit.h"
+#include "launchcore/windows/messages/error_display.h"
+#include "launchcore/windows/base/handles.h"
 #include "launchcore/windows/process_paths.h"
 
 namespace {

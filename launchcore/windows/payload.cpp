@@ -7,47 +7,16 @@
 #include "launchcore/configuration.h"
 #include "launchcore/payload_names.h"
 #include "launchcore/windows/appended_data.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/error_display.h"
-#include "launchcore/windows/handles.h"
-#include "launchcore/windows/process_paths.h"
-#include "launchcore/windows/temp_directory.h"
-#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/base/handles.h"
+#include "launchcore/windows/exit/fatal_exit.h"
+#include "launchcore/windows/files/extraction_directory.h"
+#include "launchcore/windows/launcher_file.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/state/launcher_state.h"
 
 namespace {
 
 int64_t g_unextractedPosition = 0;
-
-[[noreturn]] void failedLengthRead(DWORD systemError)
-{
-    logLine(L"error %d\n", static_cast<int>(systemError));
-    fatalError(widenBytesW(fatalText(AppendedDataFailure::ReadLong)));
-}
-
-int64_t readEntryLength(HANDLE launcher)
-{
-    unsigned char bytes[8];
-    DWORD got = 0;
-    if (!ReadFile(launcher, bytes, sizeof bytes, &got, nullptr))
-        failedLengthRead(GetLastError());
-    if (got != sizeof bytes)
-        failedLengthRead(0);
-    uint64_t value = 0;
-    for (int i = 7; i >= 0; --i)
-        value = (value << 8) | bytes[i];
-    return static_cast<int64_t>(value);
-}
-
-unique_file openLauncherOrDie()
-{
-    HANDLE opened = openLauncherFile();
-    const DWORD error = GetLastError();
-    if (opened == nullptr || opened == INVALID_HANDLE_VALUE) {
-        logError(L"Could not open %p %d %s", opened, static_cast<int>(error), moduleLongPath().c_str());
-        fatalError(L"Error opening media file.");
-    }
-    return unique_file(opened);
-}
 
 void createNameDirectories(const std::string& base, std::string_view name)
 {
@@ -68,7 +37,7 @@ int extractPayload(bool createDirectory)
     logLine(L"Included files: %d", static_cast<int>(count));
     if (count <= 0) {
         if (createDirectory)
-            extractionDirectory().clear();
+            setExtractionDirectory({});
         return 0;
     }
 
@@ -82,15 +51,23 @@ int extractPayload(bool createDirectory)
         }
     }
 
-    if (createDirectory)
-        createExtractionDirectory();
+    if (createDirectory) {
+        switch (createExtractionDirectory()) {
+        case ExtractionDirectoryResult::Created:
+            break;
+        case ExtractionDirectoryResult::NoTemporaryDirectory:
+            fatalMessage(1015);
+        case ExtractionDirectoryResult::NotCreated:
+            fatalMessage(1009, "7");
+        }
+    }
     // Without a directory the targets would be "\name", at the root of the current drive.
     if (extractionDirectory().empty()) {
         logError(L"no extraction directory for the included files");
         return 1;
     }
 
-    unique_file launcher = openLauncherOrDie();
+    unique_file launcher = openLauncherFileOrExit();
     LARGE_INTEGER start;
     start.QuadPart = payloadStartPosition();
     if (!SetFilePointerEx(launcher.get(), start, nullptr, FILE_BEGIN)) {
@@ -125,7 +102,7 @@ int extractPayload(bool createDirectory)
 
 int extractPayloadFile(HANDLE launcher, const std::string& targetPath)
 {
-    const int64_t length = readEntryLength(launcher);
+    const int64_t length = readLengthOrExit(launcher);
     logLine(L"extracting %S (size: %I64d)", targetPath.c_str(), length);
     if (length <= 0)
         return 0;
@@ -137,37 +114,6 @@ int extractPayloadFile(HANDLE launcher, const std::string& targetPath)
     // The target is opened without sharing: it must be closed before an error exit, or the
     // clean-up cannot delete it and the extraction directory stays behind.
     return copyUnscrambled(launcher, target.get(), length, true);
-}
-
-void emptyDirectory(const std::string& path, bool alsoSubdirectories)
-{
-    if (path.empty() || path.front() == '.')
-        return;
-    logLine(L"emptying %S", path.c_str());
-    const std::string prefix = path.back() == '\\' ? path : path + "\\";
-    const std::string pattern = prefix + "*.*";
-
-    WIN32_FIND_DATAA entry;
-    unique_find search(FindFirstFileA(pattern.c_str(), &entry));
-    if (!search)
-        return;
-    do {
-        const std::string_view name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        const std::string full = prefix + entry.cFileName;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            logLine(L"attempting to remove %S (%d)", full.c_str(), alsoSubdirectories ? 1 : 0);
-            // A junction or directory link may point anywhere, also at files the user cannot
-            // otherwise delete; RemoveDirectoryA on it removes only the link.
-            if (alsoSubdirectories && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                emptyDirectory(full, false);
-            RemoveDirectoryA(full.c_str());
-        } else {
-            logLine(L"attempting to delete %S", full.c_str());
-            DeleteFileA(full.c_str());
-        }
-    } while (FindNextFileA(search.get(), &entry));
 }
 
 int64_t unextractedPosition() { return g_unextractedPosition; }

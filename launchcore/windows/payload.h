@@ -1,5 +1,5 @@
 // The included files: copied out of the launcher's appended data into the extraction
-// directory, and removed again when the launcher stops on an error.
+// directory (files/extraction_directory.h makes and removes that directory).
 #pragma once
 
 #include <windows.h>
@@ -17,11 +17,6 @@ int extractPayload(bool createDirectory);
 // Reads one entry (a signed 64-bit length, then the scrambled bytes) at the launcher file's
 // position into targetPath; a length of 0 or below creates nothing. Same results.
 int extractPayloadFile(HANDLE launcher, const std::string& targetPath);
-
-// Deletes the files of a directory and, with alsoSubdirectories, empties and removes its
-// first-level subdirectories. Links are removed, never followed. Paths that are empty or
-// begin with "." are left alone.
-void emptyDirectory(const std::string& path, bool alsoSubdirectories);
 
 // The launcher file's position behind the last extracted entry, where the Java side's own
 // data begins; 0 until extractPayload has extracted something.

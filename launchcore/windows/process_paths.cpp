@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "launchcore/path_text.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/handles.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/base/handles.h"
 #include "launchcore/windows/shell_short_name.h"
-#include "launchcore/windows/system_text.h"
-#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/base/system_text.h"
+#include "launchcore/windows/base/text_conversion.h"
 
 namespace {
 

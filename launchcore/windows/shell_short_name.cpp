@@ -2,9 +2,10 @@
 
 #include <windows.h>
 
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/handles.h"
-#include "launchcore/windows/wide_format.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/base/handles.h"
+#include "launchcore/windows/base/system_text.h"
+#include "launchcore/windows/base/wide_format.h"
 
 namespace {
 
@@ -14,24 +15,6 @@ constexpr DWORD kOutputLimit = 6000;
 constexpr DWORD kExitWaitMilliseconds = 5000;
 // Shorter output cannot hold a drive, a name and a line break.
 constexpr DWORD kMinimumOutput = 5;
-
-std::wstring windowsDirectory()
-{
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const UINT length = GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-        if (length == 0)
-            return {};
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            break;
-        }
-        buffer.resize(length + 1);
-    }
-    if (!buffer.empty() && buffer.back() == L'\\')
-        buffer.pop_back();
-    return buffer;
-}
 
 } // namespace
 
@@ -110,7 +93,9 @@ std::string shortNameFromCommand(std::wstring commandLine)
 
 std::string shortNameFromShell(const std::wstring& path)
 {
-    const std::wstring windows = windowsDirectory();
+    std::wstring windows = windowsDirectory();
+    if (!windows.empty() && windows.back() == L'\\')
+        windows.pop_back();
     if (windows.empty()) {
         logLine(L"could not execute cmd.exe");
         return {};

@@ -1,11 +1,11 @@
-// Single-instance mode and the helpers that act on the top-level windows of a process.
+// Single-instance mode: the instance semaphore and the pid registry.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-#include "launchcore/windows/handles.h"
+#include "launchcore/windows/base/handles.h"
 
 // Names and creates the instance semaphore. In single-instance mode a second start of the
 // same executable finds the running copy's process id, raises its windows when configured,
@@ -14,14 +14,6 @@ void enforceSingleInstance();
 
 // The semaphore name chosen by enforceSingleInstance; empty before it ran.
 const std::string& instanceSemaphoreName();
-
-// Every visible top-level window of the process is brought to the foreground (restored
-// first when minimised and restore is set).
-void bringProcessWindowsToFront(DWORD pid, bool restore);
-
-// The visible top-level windows of the process, not counting this launcher's own console
-// window (searched on the first call).
-int countVisibleProcessWindows(DWORD pid);
 
 // The pieces enforceSingleInstance is made of.
 

@@ -6,19 +6,16 @@
 #include "launchcore/command_line.h"
 #include "launchcore/configuration.h"
 #include "launchcore/windows/appended_data.h"
-#include "launchcore/windows/cleanup_exit.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/error_display.h"
-#include "launchcore/windows/handles.h"
+#include "launchcore/windows/base/text_conversion.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/log/temporary_directory.h"
+#include "launchcore/windows/messages/error_display.h"
+#include "launchcore/windows/messages/message_texts.h"
 #include "launchcore/windows/process_paths.h"
-#include "launchcore/windows/temp_directory.h"
-#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/state/launcher_state.h"
 #include "launchcore/windows/variable_expansion.h"
 
 namespace {
-
-HINSTANCE g_instance = nullptr;
-char g_productKind = '\0';
 
 // The longest working directory taken from the configuration, in UTF-16 units.
 constexpr size_t kWorkingDirectoryUnits = 5999;
@@ -50,29 +47,17 @@ void changeWorkingDirectory()
         logError(L"could not change working directory to %s (%d)", full.c_str(), static_cast<int>(error));
 }
 
-template <typename Fn>
-Fn kernel32Function(const char* name)
-{
-    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    return kernel32 ? reinterpret_cast<Fn>(GetProcAddress(kernel32, name)) : nullptr;
-}
-
 } // namespace
 
-std::vector<std::wstring>& argumentVector()
-{
-    static std::vector<std::wstring> arguments;
-    return arguments;
-}
-
-void splitProcessCommandLine()
+std::vector<std::wstring> processArguments()
 {
     std::vector<std::u16string> split;
     const wchar_t* commandLine = GetCommandLineW();
     splitCommandLine(toU16(commandLine ? commandLine : L""), split);
-    std::vector<std::wstring>& arguments = argumentVector();
+    std::vector<std::wstring> arguments;
     for (const std::u16string& argument : split)
         arguments.push_back(toWide(argument));
+    return arguments;
 }
 
 bool takeKeepLogSwitch(std::vector<std::wstring>& arguments)
@@ -109,9 +94,9 @@ void takeManualTemporaryDirectory(std::vector<std::wstring>& arguments)
                     arguments.begin() + static_cast<std::ptrdiff_t>(index) + 2);
 }
 
-void commonStartup(HINSTANCE instance, std::vector<std::wstring>& arguments, bool manualTemporaryDirectoryAllowed)
+void commonStartup(HINSTANCE instance, std::vector<std::wstring> arguments, bool manualTemporaryDirectoryAllowed)
 {
-    extractionDirectory().clear();
+    setExtractionDirectory({});
 
     const bool keepLog = takeKeepLogSwitch(arguments);
     if (keepLog)
@@ -119,39 +104,20 @@ void commonStartup(HINSTANCE instance, std::vector<std::wstring>& arguments, boo
 
     if (manualTemporaryDirectoryAllowed)
         takeManualTemporaryDirectory(arguments);
+    setArgumentVector(std::move(arguments));
 
     loadAppendedData();
 
-    g_instance = instance;
+    setInstanceHandle(instance);
     char kind[2] = {};
     configString(2001, kind, sizeof(kind));
-    g_productKind = kind[0];
+    setProductKindLetter(kind[0]);
 
     if (!languageRestart())
         changeWorkingDirectory();
 
     if (keepLog)
         offerToShowLog();
-}
-
-HINSTANCE instanceHandle() { return g_instance; }
-
-char productKindLetter() { return g_productKind; }
-
-const wchar_t* productWordWide() { return isVexonKind(g_productKind) ? L"vexon" : L"sealdeck"; }
-
-const char* productWordAnsi() { return isVexonKind(g_productKind) ? "vexon" : "sealdeck"; }
-
-bool attachConsole()
-{
-    setConsoleAttached(true);
-    using AttachConsoleFn = BOOL(WINAPI*)(DWORD);
-    if (const auto attach = kernel32Function<AttachConsoleFn>("AttachConsole")) {
-        // Access denied means this process already has a console.
-        if (attach(ATTACH_PARENT_PROCESS) || GetLastError() == ERROR_ACCESS_DENIED)
-            return true;
-    }
-    return AllocConsole() != 0;
 }
 
 void initCommonControls()
@@ -166,24 +132,4 @@ void initCommonControls()
     using InitCommonControlsFn = void(WINAPI*)();
     if (const auto init = reinterpret_cast<InitCommonControlsFn>(GetProcAddress(comctl, "InitCommonControls")))
         init();
-}
-
-void rebootAfterDelay()
-{
-    Sleep(5000);
-    unique_handle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put()))
-        return;
-    TOKEN_PRIVILEGES privileges{};
-    if (!LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid))
-        return;
-    privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
-    // AdjustTokenPrivileges succeeds even when the privilege was not granted; only the
-    // error code tells (ERROR_NOT_ALL_ASSIGNED).
-    if (GetLastError() != ERROR_SUCCESS)
-        return;
-    ExitWindowsEx(EWX_REBOOT, SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_INSTALLATION |
-                                  SHTDN_REASON_FLAG_PLANNED);
 }

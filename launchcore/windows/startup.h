@@ -6,15 +6,14 @@
 #include <string>
 #include <vector>
 
-// The process's argument vector; element 0 is the program as typed.
-std::vector<std::wstring>& argumentVector();
+// The process command line (GetCommandLineW) split into its arguments; element 0 is the
+// program as typed.
+std::vector<std::wstring> processArguments();
 
-// Splits the process command line (GetCommandLineW) into argumentVector().
-void splitProcessCommandLine();
-
-// Keep-log and "-temp" switches, the appended data, the product kind, the working directory
-// and the keep-log question.
-void commonStartup(HINSTANCE instance, std::vector<std::wstring>& arguments, bool manualTemporaryDirectoryAllowed);
+// Keep-log and "-temp" switches (the arguments left over become the argument vector of the
+// launcher state), the appended data, the product kind, the working directory and the
+// keep-log question.
+void commonStartup(HINSTANCE instance, std::vector<std::wstring> arguments, bool manualTemporaryDirectoryAllowed);
 
 // The two argument switches of commonStartup. The keep-log switch counts only as element 1
 // and is removed (true when it was there). The first "-temp"/"/temp" takes the next element
@@ -23,14 +22,4 @@ void commonStartup(HINSTANCE instance, std::vector<std::wstring>& arguments, boo
 bool takeKeepLogSwitch(std::vector<std::wstring>& arguments);
 void takeManualTemporaryDirectory(std::vector<std::wstring>& arguments);
 
-HINSTANCE instanceHandle();
-
-// The product kind letter of entry 2001 and its word ("vexon" or "sealdeck").
-char productKindLetter();
-const wchar_t* productWordWide();
-const char* productWordAnsi();
-
-// Attaches the parent's console or allocates one; true when a console was obtained.
-bool attachConsole();
 void initCommonControls();
-void rebootAfterDelay();

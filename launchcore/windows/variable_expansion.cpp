@@ -7,11 +7,13 @@
 #include <memory>
 
 #include "launchcore/launcher_variables.h"
-#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/base/text_conversion.h"
+#include "launchcore/windows/exit/fatal_exit.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/log/temporary_directory.h"
 #include "launchcore/windows/process_paths.h"
-#include "launchcore/windows/selected_runtime.h"
-#include "launchcore/windows/temp_directory.h"
-#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/state/launcher_state.h"
+#include "launchcore/windows/state/selected_runtime.h"
 
 namespace {
 
@@ -40,6 +42,15 @@ std::vector<std::string> environmentBlockAnsi()
     return entries;
 }
 
+// The 8-bit forms stand in a path the launcher passes on, so without one it cannot go on.
+const std::string& requiredTemporaryDirectoryAnsi()
+{
+    const std::string& directory = temporaryDirectoryAnsi();
+    if (directory.empty())
+        fatalMessage(1015);
+    return directory;
+}
+
 } // namespace
 
 void expandLauncherVariablesWide(std::wstring& text, bool useNarrowForms)
@@ -51,7 +62,7 @@ void expandLauncherVariablesWide(std::wstring& text, bool useNarrowForms)
     values.extractionDirectory = toU16(widenAnsi(extractionDirectory()));
     values.runtimeHome = toU16(widenAnsi(selectedRuntimeHome()));
     values.temporaryDirectory = [useNarrowForms] {
-        return toU16(useNarrowForms ? widenAnsi(temporaryDirectoryAnsi()) : temporaryDirectoryWide(false));
+        return toU16(useNarrowForms ? widenAnsi(requiredTemporaryDirectoryAnsi()) : temporaryDirectoryWide());
     };
     values.environment = environmentBlockWide();
 
@@ -82,7 +93,7 @@ void expandLauncherVariables(std::string& text)
     values.launcherDirectory = launcherDirectoryAnsi();
     values.extractionDirectory = extractionDirectory();
     values.runtimeHome = selectedRuntimeHome();
-    values.temporaryDirectory = [] { return temporaryDirectoryAnsi(); };
+    values.temporaryDirectory = [] { return requiredTemporaryDirectoryAnsi(); };
     values.environment = environmentBlockAnsi();
 
     expandLauncherVariableText(text, values,

@@ -11,15 +11,15 @@
 #include "launchcore/configuration.h"
 #include "launchcore/text.h"
 #include "launchcore/vm_option_grammar.h"
-#include "launchcore/windows/appended_data.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/dll_search.h"
-#include "launchcore/windows/error_display.h"
-#include "launchcore/windows/handles.h"
+#include "launchcore/windows/messages/message_texts.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/path_list.h"
+#include "launchcore/windows/exit/fatal_exit.h"
+#include "launchcore/windows/base/handles.h"
 #include "launchcore/windows/process_paths.h"
-#include "launchcore/windows/selected_runtime.h"
-#include "launchcore/windows/system_text.h"
-#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/state/selected_runtime.h"
+#include "launchcore/windows/base/system_text.h"
+#include "launchcore/windows/base/text_conversion.h"
 #include "launchcore/windows/variable_expansion.h"
 
 namespace {
@@ -30,21 +30,11 @@ constexpr int32_t kClassPathEntry = 121;
 constexpr int32_t kVersionLineCountEntry = 10200;
 constexpr int32_t kFirstVersionPrefixEntry = 10201;
 
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
-};
-using unique_stdio_file = std::unique_ptr<FILE, FileCloser>;
-
 // The files being read, outermost first, each as a normalised full path (empty when the
 // path is not known). Includes that lead back to one of them, or nest deeper than the
 // limit, are skipped: without this a file that includes itself recurses until the stack
 // overflows.
 std::vector<std::wstring> g_filesBeingRead;
-
-// The launcher's own file is read without a path (its includes resolve against the
-// launcher directory), but it still takes part in the cycle check.
-FILE* g_defaultFile = nullptr;
-std::wstring g_defaultFilePath;
 
 // One spelling per file: "a\..\b.vmoptions", "B.VMOPTIONS" and an 8.3 name all meet here,
 // and the comparison ignores case as the file system does.
@@ -74,7 +64,10 @@ bool includeAllowed(const std::wstring& key)
     return true;
 }
 
-FILE* openForReading(const std::wstring& path) { return _wfsopen(path.c_str(), L"rt", _SH_DENYNO); }
+unique_stdio_file openForReading(const std::wstring& path)
+{
+    return unique_stdio_file(_wfsopen(path.c_str(), L"rt", _SH_DENYNO));
+}
 
 // A whole line of any length (without its "\n"); false at the end of the file.
 bool readWholeLine(FILE* file, std::string& line)
@@ -101,9 +94,10 @@ void includeOptionsFile(const std::wstring* includingFile, const std::wstring& w
         logError(L"vmoptions include skipped %s", resolved.c_str());
         return;
     }
-    FILE* file = openForReading(resolved);
-    logLine(L"adding vmoptions from (%p) <%s> (%s)", static_cast<void*>(file), resolved.c_str(), expanded.c_str());
-    readVmOptionsFile(&resolved, file, options, slots);
+    VmOptionsFile file = openVmOptionsFile(resolved);
+    logLine(L"adding vmoptions from (%p) <%s> (%s)", static_cast<void*>(file.stream.get()), resolved.c_str(),
+            expanded.c_str());
+    readVmOptionsFile(std::move(file), options, slots);
     logLine(L"adding vmoptions 2");
     logLine(L"adding vmoptions 3");
 }
@@ -181,54 +175,55 @@ void processOptionLine(const std::wstring* includingFile, const std::wstring& li
     }
 }
 
-void readVmOptionsFile(const std::wstring* path, FILE* file, OptionList& options, ClasspathSlots& slots)
+VmOptionsFile openVmOptionsFile(const std::wstring& path)
 {
-    if (!file)
-        return;
-    const unique_stdio_file owner(file);
-    std::wstring key;
-    if (path) {
-        key = includeKey(*path);
-    } else if (file == g_defaultFile) {
-        key = std::move(g_defaultFilePath);
-        g_defaultFile = nullptr;
-        g_defaultFilePath.clear();
-    }
-    g_filesBeingRead.push_back(std::move(key));
+    VmOptionsFile file;
+    file.stream = openForReading(path);
+    file.path = path;
+    file.key = includeKey(path);
+    return file;
+}
 
+void readVmOptionsFile(VmOptionsFile file, OptionList& options, ClasspathSlots& slots)
+{
+    if (!file.stream)
+        return;
+    g_filesBeingRead.push_back(std::move(file.key));
+    const std::wstring* includingFile = file.path ? &*file.path : nullptr;
     std::string raw;
-    while (readWholeLine(file, raw)) {
+    while (readWholeLine(file.stream.get(), raw)) {
         const std::optional<std::string> line = vmOptionsFileLine(raw);
         if (!line)
             continue;
         std::wstring wide = widenAnsi(*line);
         expandLauncherVariablesWide(wide, true);
-        processOptionLine(path, wide, options, slots);
+        processOptionLine(includingFile, wide, options, slots);
     }
     g_filesBeingRead.pop_back();
 }
 
-FILE* openDefaultVmOptionsFile()
+VmOptionsFile openDefaultVmOptionsFile()
 {
     const std::wstring reported = moduleFileName();
     for (const std::wstring* executable : {&moduleLongPath(), &reported}) {
         const std::vector<std::u16string> candidates = vmOptionsFileCandidates(toU16(*executable));
         for (size_t i = 0; i < candidates.size(); ++i) {
             const std::wstring candidate = toWide(candidates[i]);
-            FILE* file = openForReading(candidate);
+            VmOptionsFile file;
+            file.stream = openForReading(candidate);
+            void* shown = file.stream.get();
             if (candidates.size() == 2 && i == 0)
-                logLine(L"vmoptions2: exe %s file: %s, file: %p", executable->c_str(), candidate.c_str(),
-                        static_cast<void*>(file));
+                logLine(L"vmoptions2: exe %s file: %s, file: %p", executable->c_str(), candidate.c_str(), shown);
             else
-                logLine(L"vmoptions: opts2: %s, file: %p", candidate.c_str(), static_cast<void*>(file));
-            if (file) {
-                g_defaultFile = file;
-                g_defaultFilePath = includeKey(candidate);
+                logLine(L"vmoptions: opts2: %s, file: %p", candidate.c_str(), shown);
+            if (file.stream) {
+                // Read without a path, but it still takes part in the cycle check.
+                file.key = includeKey(candidate);
                 return file;
             }
         }
     }
-    return nullptr;
+    return {};
 }
 
 void collectConfiguredVmOptions(const std::vector<std::wstring>& programArguments, OptionList& options,

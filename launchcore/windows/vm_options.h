@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,11 +24,28 @@ struct ClasspathSlots {
 void processOptionLine(const std::wstring* includingFile, const std::wstring& line, OptionList& options,
                        ClasspathSlots& slots);
 
-// Reads an open ".vmoptions" file (nullptr: nothing) and closes it.
-void readVmOptionsFile(const std::wstring* path, FILE* file, OptionList& options, ClasspathSlots& slots);
+struct StdioFileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+using unique_stdio_file = std::unique_ptr<FILE, StdioFileCloser>;
 
-// The launcher's own ".vmoptions" file, opened for reading, or nullptr.
-FILE* openDefaultVmOptionsFile();
+// An opened ".vmoptions" file. Includes in it resolve against its path; the launcher's own
+// file has none (its includes resolve against the launcher directory). The key is the
+// file's one spelling for the include-cycle check.
+struct VmOptionsFile {
+    unique_stdio_file stream; // nullptr: no file
+    std::optional<std::wstring> path;
+    std::wstring key;
+};
+
+VmOptionsFile openVmOptionsFile(const std::wstring& path);
+
+// The launcher's own ".vmoptions" file (beside the executable), opened for reading; its
+// stream is nullptr when there is none.
+VmOptionsFile openDefaultVmOptionsFile();
+
+// Reads the options of an opened file (a missing stream gives nothing) and closes it.
+void readVmOptionsFile(VmOptionsFile file, OptionList& options, ClasspathSlots& slots);
 
 // Entry 123, the version-specific line, the "-J" arguments and the locale options, in
 // that order. programArguments are the launcher's arguments that go to the application.

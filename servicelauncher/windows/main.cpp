@@ -1,8 +1,8 @@
 // The service launcher's program entry.
 #include <windows.h>
 
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/launcher_program.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/state/launcher_state.h"
 #include "servicelauncher/windows/service_launcher.h"
 
 int wmain(int, wchar_t**)

@@ -3,14 +3,14 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "launchcore/windows/appended_data.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/handles.h"
+#include "launchcore/windows/messages/message_texts.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/base/handles.h"
 #include "launchcore/windows/process_paths.h"
-#include "launchcore/windows/text_conversion.h"
-#include "launchcore/windows/wide_format.h"
+#include "launchcore/windows/base/text_conversion.h"
+#include "launchcore/windows/base/wide_format.h"
 #include "servicelauncher/service_commands.h"
-#include "servicelauncher/windows/service_runtime.h"
+#include "servicelauncher/windows/service_name.h"
 
 namespace {
 

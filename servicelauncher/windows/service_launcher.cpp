@@ -4,34 +4,32 @@
 #include <vector>
 
 #include "launchcore/command_line.h"
+#include "launchcore/configuration.h"
 #include "launchcore/windows/JavaVMLauncher.h"
-#include "launchcore/windows/appended_data.h"
-#include "launchcore/windows/cleanup_exit.h"
-#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/messages/message_texts.h"
+#include "launchcore/windows/exit/fatal_exit.h"
+#include "launchcore/windows/log/diagnostic_log.h"
 #include "launchcore/windows/dll_search.h"
-#include "launchcore/windows/error_display.h"
-#include "launchcore/windows/launcher_program.h"
 #include "launchcore/windows/payload.h"
 #include "launchcore/windows/process_paths.h"
 #include "launchcore/windows/single_instance.h"
 #include "launchcore/windows/startup.h"
-#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/state/launcher_state.h"
+#include "launchcore/windows/base/text_conversion.h"
 #include "servicelauncher/service_commands.h"
 #include "servicelauncher/windows/scm_operations.h"
+#include "servicelauncher/windows/service_name.h"
 #include "servicelauncher/windows/service_runtime.h"
 
 namespace {
-
-// The service manager limits names far below this; the bound keeps a pasted text in check.
-constexpr size_t kServiceNameLimit = 5999;
-
-void setServiceName(const std::wstring& name) { serviceName() = name.substr(0, kServiceNameLimit); }
 
 DWORD installStartType() { return installsWithAutoStart(configInt(107)) ? SERVICE_AUTO_START : SERVICE_DEMAND_START; }
 
 int runServiceDispatcher()
 {
-    SERVICE_TABLE_ENTRYW table[] = {{serviceName().data(), serviceMainProc}, {nullptr, nullptr}};
+    // The dispatcher only reads the name; the table type wants it writable.
+    std::wstring name = serviceName();
+    SERVICE_TABLE_ENTRYW table[] = {{name.data(), serviceMainProc}, {nullptr, nullptr}};
     logLine(L"calling StartServiceCtrlDispatcher");
     if (!StartServiceCtrlDispatcherW(table))
         logLine(L"StartServiceCtrlDispatcher failed with error %d", static_cast<int>(GetLastError()));
@@ -49,13 +47,15 @@ void printUsage()
 void runInConsole(const std::wstring& program)
 {
     setServiceMode(false);
-    argumentVector().insert(argumentVector().begin(), program);
+    std::vector<std::wstring> arguments = argumentVector();
+    arguments.insert(arguments.begin(), program);
+    setArgumentVector(std::move(arguments));
     runInProcess(false);
 }
 
 int runCommand(ServiceCommand command, const std::wstring& program)
 {
-    std::vector<std::wstring>& arguments = argumentVector();
+    const std::vector<std::wstring>& arguments = argumentVector();
     switch (command) {
     case ServiceCommand::Help:
         printUsage();
@@ -122,8 +122,7 @@ int serviceLauncherMain(HMODULE module)
     // The service launcher has no start-up switches: the keep-log and "-temp" switches are
     // left to the Java application.
     setServiceMode(true);
-    std::vector<std::wstring> noArguments;
-    commonStartup(module, noArguments, false);
+    commonStartup(module, {}, false);
     setServiceName(configStringWide(101));
     const wchar_t* commandLine = GetCommandLineW();
     logLine(L"command line %s", commandLine);
@@ -136,10 +135,10 @@ int serviceLauncherMain(HMODULE module)
         split.erase(split.begin());
     }
     const ServiceInvocation invocation = classifyServiceArguments(split);
-    std::vector<std::wstring>& arguments = argumentVector();
-    arguments.clear();
+    std::vector<std::wstring> arguments;
     for (const std::u16string& argument : split)
         arguments.push_back(toWide(argument));
+    setArgumentVector(std::move(arguments));
 
     if (invocation.path == LaunchPath::Worker) {
         runInProcess(true);

@@ -1,7 +1,10 @@
-#include "servicelauncher/windows/service_runtime.h"
+#include "servicelauncher/windows/service_name.h"
 
-std::wstring& serviceName()
-{
-    static std::wstring name;
-    return name;
-}
+namespace {
+// The service manager limits names far below this; the bound keeps a pasted text in check.
+constexpr size_t kServiceNameLimit = 5999;
+std::wstring g_name;
+} // namespace
+
+void setServiceName(const std::wstring& name) { g_name = name.substr(0, kServiceNameLimit); }
+const std::wstring& serviceName() { return g_name; }

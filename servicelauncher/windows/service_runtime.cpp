@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "launchcore/command_line.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/handles.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/base/handles.h"
 #include "launchcore/windows/process_paths.h"
-#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/base/text_conversion.h"
 #include "servicelauncher/service_control_state.h"
+#include "servicelauncher/windows/service_name.h"
 #include "servicelauncher/worker_command_line.h"
 
 namespace {
@@ -193,7 +194,7 @@ void WINAPI serviceMainProc(DWORD argumentCount, LPWSTR* arguments)
     logLine(L"service main");
     const wchar_t* first = argumentCount > 0 ? arguments[0] : nullptr;
     const size_t firstLength = first ? wcslen(first) : 0;
-    serviceName() = firstLength >= 1 && firstLength <= kMaxServiceName ? std::wstring(first) : std::wstring(L"unknown");
+    setServiceName(firstLength >= 1 && firstLength <= kMaxServiceName ? std::wstring(first) : std::wstring(L"unknown"));
     logLine(L"service name is '%s'", serviceName().c_str());
 
     ServiceControlState& state = serviceState();

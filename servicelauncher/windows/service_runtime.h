@@ -4,12 +4,6 @@
 
 #include <windows.h>
 
-#include <string>
-
-// The service name: entry 101, or the argument after a command, or the name the service
-// control manager passes to the service procedure.
-std::wstring& serviceName();
-
 // The ServiceMain procedure handed to the dispatcher.
 void WINAPI serviceMainProc(DWORD argumentCount, LPWSTR* arguments);
 

@@ -1,7 +1,7 @@
 // The installer's program entry.
 #include <windows.h>
 
-#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/log/diagnostic_log.h"
 #include "launchcore/windows/dll_search.h"
 #include "launchcore/windows/startup.h"
 
@@ -20,8 +20,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // must never be picked up.
     restrictDllSearch();
     initCommonControls();
-    splitProcessCommandLine();
-    commonStartup(instance, argumentVector(), true);
+    commonStartup(instance, processArguments(), true);
     logLine(L"setuplauncher start-up complete");
     return runInstaller();
 }

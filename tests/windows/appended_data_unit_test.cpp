@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "launchcore/configuration.h"
-#include "launchcore/windows/appended_data.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/wide_format.h"
+#include "launchcore/windows/launcher_file.h"
+#include "launchcore/windows/messages/message_texts.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/base/wide_format.h"
 #include "testing/test_files.h"
 
 namespace {

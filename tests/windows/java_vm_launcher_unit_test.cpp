@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "launchcore/windows/JavaVMLauncher.h"
-#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/log/diagnostic_log.h"
 
 namespace {
 

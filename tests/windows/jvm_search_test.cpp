@@ -13,11 +13,11 @@
 
 #include "launchcore/configuration.h"
 #include "launchcore/text.h"
-#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/log/diagnostic_log.h"
 #include "launchcore/windows/java_version_query.h"
 #include "launchcore/windows/jvm_search.h"
-#include "launchcore/windows/launcher_program.h"
-#include "launchcore/windows/temp_directory.h"
+#include "launchcore/windows/state/launcher_state.h"
+#include "launchcore/windows/log/temporary_directory.h"
 #include "testing/standin_runtime.h"
 
 namespace {
@@ -127,7 +127,7 @@ protected:
         deleteJavaSoftKeys();
         deleteLocatedJvms();
         setLauncherProgram(LauncherProgram::Setup);
-        extractionDirectory().clear();
+        setExtractionDirectory({});
         setVersionQueryTimeout(kDefaultVersionQueryTimeoutMs);
         appId_ = "sldk-test-app-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter);
         configure({});
@@ -190,7 +190,7 @@ TEST_F(JvmSearch, EmptySequenceStillTriesEveryFixedPlaceInOrder)
     CreateDirectoryA((root_ + "\\.sealdeck").c_str(), nullptr);
     ASSERT_TRUE(writeTextFile(root_ + "\\.sealdeck\\pref_jre.cfg", root_ + "\\preferred\r\nignored\r\n"));
     ASSERT_TRUE(writeTextFile(root_ + "\\.sealdeck\\inst_jre.cfg", root_ + "\\installer\n"));
-    extractionDirectory() = root_ + "\\extract";
+    setExtractionDirectory(root_ + "\\extract");
     CreateDirectoryA(extractionDirectory().c_str(), nullptr);
     ASSERT_TRUE(writeTextFile(extractionDirectory() + "\\inst_jre.cfg", root_ + "\\extracted"));
     ASSERT_TRUE(writePreviousInstallations(HKEY_CURRENT_USER, appId_, {root_ + "\\previous"}));

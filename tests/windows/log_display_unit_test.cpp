@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "launchcore/diagnostics.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/error_display.h"
-#include "launchcore/windows/wide_format.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/messages/error_display.h"
+#include "launchcore/windows/base/wide_format.h"
 #include "testing/test_files.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "launchcore/configuration.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/error_display.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/messages/error_display.h"
 #include "launchcore/windows/pack200.h"
 #include "testing/launcher_run.h"
 #include "testing/test_files.h"

@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "launchcore/configuration.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/error_display.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/messages/error_display.h"
 #include "launchcore/windows/payload.h"
-#include "launchcore/windows/temp_directory.h"
-#include "launchcore/windows/wide_format.h"
+#include "launchcore/windows/log/temporary_directory.h"
+#include "launchcore/windows/base/wide_format.h"
+#include "launchcore/windows/state/launcher_state.h"
+#include "launchcore/windows/files/extraction_directory.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -194,7 +196,7 @@ TEST(PayloadUnit, UnsafeNamesCreateNothing)
         TemporaryFolder scratch("payload");
         const std::string base = scratch / "extract";
         ASSERT_TRUE(CreateDirectoryA(base.c_str(), nullptr));
-        extractionDirectory() = base;
+        setExtractionDirectory(base);
         installConfiguration({{2002, "5"}, {2003, list}}, {});
 
         LogSince log;
@@ -218,7 +220,7 @@ TEST(PayloadUnit, UnsafeNamesCreateNothing)
         }
         EXPECT_EQ(entries, 0) << list;
         EXPECT_FALSE(fileOrFolderExists(scratch / "evil.txt")) << list;
-        extractionDirectory().clear();
+        setExtractionDirectory({});
     }
     installConfiguration({}, {});
 }
@@ -226,7 +228,7 @@ TEST(PayloadUnit, UnsafeNamesCreateNothing)
 TEST(PayloadUnit, NothingToExtractSetsNoDirectory)
 {
     for (const char* count : {"0", "-2", "", "none"}) {
-        extractionDirectory() = "C:\\should-be-cleared";
+        setExtractionDirectory("C:\\should-be-cleared");
         installConfiguration({{2002, count}, {2003, "a.txt;b.txt"}}, {});
         LogSince log;
         EXPECT_EQ(extractPayload(true), 0) << count;
@@ -237,17 +239,17 @@ TEST(PayloadUnit, NothingToExtractSetsNoDirectory)
         EXPECT_EQ(text.find("extracting files done"), std::string::npos) << count;
     }
     // Without the flag the directory the installer made stays as it is.
-    extractionDirectory() = "C:\\kept";
+    setExtractionDirectory("C:\\kept");
     installConfiguration({{2002, "0"}}, {});
     EXPECT_EQ(extractPayload(false), 0);
     EXPECT_EQ(extractionDirectory(), "C:\\kept");
-    extractionDirectory().clear();
+    setExtractionDirectory({});
     installConfiguration({}, {});
 }
 
 TEST(PayloadUnit, FilesWithoutAnExtractionDirectoryAreNotWrittenAtTheDriveRoot)
 {
-    extractionDirectory().clear();
+    setExtractionDirectory({});
     installConfiguration({{2002, "1"}, {2003, "stray.txt"}}, {});
     LogSince log;
     EXPECT_EQ(extractPayload(false), 1);
@@ -288,7 +290,7 @@ TEST(PayloadUnit, UncreatableTargetIsFatalAndCleansUp)
         {
             disableGuiErrorMode();
             installConfiguration({}, {{1009, u"An internal error occurred (error code: {0})"}});
-            extractionDirectory() = base;
+            setExtractionDirectory(base);
             HANDLE source = CreateFileA(sourcePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
             extractPayloadFile(source, base + "\\no-such-dir\\x.txt");

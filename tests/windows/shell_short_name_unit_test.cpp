@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/log/diagnostic_log.h"
 #include "launchcore/windows/shell_short_name.h"
-#include "launchcore/windows/text_conversion.h"
-#include "launchcore/windows/wide_format.h"
+#include "launchcore/windows/base/text_conversion.h"
+#include "launchcore/windows/base/wide_format.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "launchcore/windows/single_instance.h"
+#include "launchcore/windows/process_windows.h"
 
 namespace {
 

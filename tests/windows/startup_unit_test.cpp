@@ -14,11 +14,14 @@
 
 #include "launchcore/configuration.h"
 #include "launchcore/windows/dll_search.h"
-#include "launchcore/windows/launcher_program.h"
+#include "launchcore/windows/state/launcher_state.h"
 #include "launchcore/windows/process_paths.h"
 #include "launchcore/windows/startup.h"
-#include "launchcore/windows/temp_directory.h"
-#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/log/temporary_directory.h"
+#include "launchcore/windows/base/text_conversion.h"
+#include "launchcore/windows/files/extraction_directory.h"
+#include "launchcore/windows/files/temporary_files.h"
+#include "launchcore/windows/path_list.h"
 
 namespace {
 
@@ -392,7 +395,7 @@ TEST(TemporaryDirectory, SearchSkipsUnusableCandidatesInOrder)
 
 TEST(TemporaryDirectory, BothFormsComeFromOneSearch)
 {
-    const std::wstring& wide = temporaryDirectoryWide(true);
+    const std::wstring& wide = temporaryDirectoryWide();
     const std::string& ansi = temporaryDirectoryAnsi();
     ASSERT_FALSE(wide.empty());
     EXPECT_EQ(widenAnsi(ansi), wide);
@@ -402,7 +405,7 @@ TEST(TemporaryDirectory, BothFormsComeFromOneSearch)
 TEST(TemporaryDirectory, ManualDirectoryMustBeUsable)
 {
     ScratchDirectory scratch(L"manual");
-    const std::wstring before = temporaryDirectoryWide(false);
+    const std::wstring before = temporaryDirectoryWide();
     struct Case {
         std::wstring path;
         bool usable;
@@ -416,14 +419,14 @@ TEST(TemporaryDirectory, ManualDirectoryMustBeUsable)
         std::string ansi;
         EXPECT_EQ(setManualTemporaryDirectory(c.path, &ansi), c.usable) << toUtf8(toU16(c.path));
         EXPECT_FALSE(ansi.empty());
-        EXPECT_EQ(temporaryDirectoryWide(false), before);
+        EXPECT_EQ(temporaryDirectoryWide(), before);
     }
 
     const std::wstring manual = scratch.makeDirectory(L"Manual Dir");
     std::string ansi;
     ASSERT_TRUE(setManualTemporaryDirectory(manual, &ansi));
     EXPECT_EQ(ansi, narrowAnsi(manual));
-    EXPECT_EQ(temporaryDirectoryWide(true), manual);
+    EXPECT_EQ(temporaryDirectoryWide(), manual);
     EXPECT_EQ(temporaryDirectoryAnsi(), ansi);
 
     const std::string name = tempFileName();
@@ -462,7 +465,7 @@ TEST(TemporaryDirectory, FallbackNamesDifferWhenTheSystemCannotMakeOne)
     const std::wstring longDirectory = scratch.makeDirectory(relative);
     ASSERT_GT(longDirectory.size(), static_cast<size_t>(MAX_PATH - 14));
     ASSERT_LT(longDirectory.size(), static_cast<size_t>(MAX_PATH));
-    const std::wstring before = temporaryDirectoryWide(false);
+    const std::wstring before = temporaryDirectoryWide();
     ASSERT_TRUE(setManualTemporaryDirectory(longDirectory));
 
     std::set<std::string> names;
@@ -478,7 +481,7 @@ TEST(TemporaryDirectory, FallbackNamesDifferWhenTheSystemCannotMakeOne)
 
 TEST(TemporaryDirectory, ExtractionDirectoryIsCreatedBesideATempFile)
 {
-    extractionDirectory().clear();
+    setExtractionDirectory({});
     createExtractionDirectory();
     const std::string directory = extractionDirectory();
     ASSERT_FALSE(directory.empty());
@@ -498,7 +501,7 @@ TEST(TemporaryDirectory, ExtractionDirectoryIsCreatedBesideATempFile)
         RemoveDirectoryA(made.c_str());
         DeleteFileA(made.substr(0, made.rfind("_dir")).c_str());
     }
-    extractionDirectory().clear();
+    setExtractionDirectory({});
 }
 
 TEST(NativeLibraries, PathListResolvesAndJoinsNonEmptyElements)
@@ -632,12 +635,12 @@ TEST(StartupSwitches, ManualTemporaryDirectoryEditsTheVector)
         {{L"app", L"-TEMP", missing}, {L"app", L"-TEMP", missing}},
         {{L"app", L"x", L"-temp", usable, L"y"}, {L"app", L"x", L"-temp", usable, L"y"}},
     };
-    const std::wstring before = temporaryDirectoryWide(false);
+    const std::wstring before = temporaryDirectoryWide();
     for (const Case& c : cases) {
         Args arguments = c.arguments;
         takeManualTemporaryDirectory(arguments);
         EXPECT_EQ(arguments, c.remaining) << c.arguments.size();
     }
-    EXPECT_EQ(temporaryDirectoryWide(false), usable);
+    EXPECT_EQ(temporaryDirectoryWide(), usable);
     ASSERT_TRUE(setManualTemporaryDirectory(before));
 }

@@ -11,14 +11,15 @@
 #include <vector>
 
 #include "launchcore/configuration.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/error_display.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/messages/error_display.h"
 #include "launchcore/windows/process_paths.h"
-#include "launchcore/windows/selected_runtime.h"
-#include "launchcore/windows/temp_directory.h"
-#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/state/selected_runtime.h"
+#include "launchcore/windows/log/temporary_directory.h"
+#include "launchcore/windows/base/text_conversion.h"
 #include "launchcore/windows/variable_expansion.h"
 #include "launchcore/windows/vm_options.h"
+#include "launchcore/windows/state/launcher_state.h"
 #include "testing/test_files.h"
 
 namespace {
@@ -30,7 +31,7 @@ Options readFile(const std::string& path, ClasspathSlots* slotsOut = nullptr)
     Options options;
     ClasspathSlots slots;
     const std::wstring wide = widenAnsi(path);
-    readVmOptionsFile(&wide, _wfopen(wide.c_str(), L"rt"), options, slots);
+    readVmOptionsFile(openVmOptionsFile(wide), options, slots);
     if (slotsOut)
         *slotsOut = slots;
     return options;
@@ -93,7 +94,7 @@ TEST(VmOptions, FileLinesCommentsAndClasspathSlots)
     EXPECT_EQ(slots.suffix, "post.jar");
 
     Options nothing;
-    readVmOptionsFile(nullptr, nullptr, nothing, slots);
+    readVmOptionsFile(VmOptionsFile{}, nothing, slots);
     EXPECT_TRUE(nothing.empty());
 }
 
@@ -165,16 +166,16 @@ TEST(VmOptions, LauncherOwnFileTakesPartInTheCycleCheck)
     const std::string name = own.substr(own.find_last_of('\\') + 1);
     ASSERT_TRUE(writeTextFile(own, "-Ddefault=1\n-include-options " + name + "\n"));
 
-    FILE* file = openDefaultVmOptionsFile();
-    ASSERT_NE(file, nullptr);
+    VmOptionsFile file = openDefaultVmOptionsFile();
+    ASSERT_NE(file.stream, nullptr);
     Options options;
     ClasspathSlots slots;
-    readVmOptionsFile(nullptr, file, options, slots);
+    readVmOptionsFile(std::move(file), options, slots);
     DeleteFileA(own.c_str());
     EXPECT_EQ(options, Options{"-Ddefault=1"});
     EXPECT_TRUE(logHas(L"vmoptions2: exe " + moduleLongPath() + L" file: " + widenAnsi(own) + L", file: "));
 
-    EXPECT_EQ(openDefaultVmOptionsFile(), nullptr);
+    EXPECT_EQ(openDefaultVmOptionsFile().stream, nullptr);
     EXPECT_TRUE(logHas(L"vmoptions: opts2: " + moduleLongPath() + L".vmoptions, file: 0000000000000000"));
 }
 
@@ -343,7 +344,7 @@ TEST(VmOptions, RealExpansion)
 {
     SetEnvironmentVariableW(L"VmOptMixed", L"m");
     SetEnvironmentVariableA("VMOPT_BIG", std::string(30000, 'b').c_str());
-    extractionDirectory() = "C:\\ex_dir";
+    setExtractionDirectory("C:\\ex_dir");
 
     std::wstring wide = L"${VmOptMixed}${VMOPTMIXED}${vmoptmixed}|${launcher:sys.launcherDirectory}|%SEALDECK_EXEDIR%";
     expandLauncherVariablesWide(wide, false);
@@ -366,7 +367,7 @@ TEST(VmOptions, RealExpansion)
 
     SetEnvironmentVariableW(L"VmOptMixed", nullptr);
     SetEnvironmentVariableA("VMOPT_BIG", nullptr);
-    extractionDirectory().clear();
+    setExtractionDirectory({});
 }
 
 } // namespace

@@ -1,14 +1,15 @@
-// The temporary directory (with its fallbacks and write probe), temporary names and the
-// extraction directory.
+// The temporary directory: the search over its candidates (with their fallbacks and a write
+// probe) and the manual directory of "-temp". Nothing here logs or ends the process: the
+// diagnostic log asks for the directory while it sets itself up, and what to do when there
+// is none is the caller's decision.
 #pragma once
 
 #include <string>
 
-// The 8-bit temporary directory; fatal with message 1015 when no candidate is usable.
+// The 8-bit temporary directory; empty when no candidate is usable.
 const std::string& temporaryDirectoryAnsi();
-// The UTF-16 temporary directory; empty when none is usable (fatal with message 1015 only
-// when fatalWhenNone). Never logs, so the log can use it while it sets itself up.
-const std::wstring& temporaryDirectoryWide(bool fatalWhenNone);
+// The UTF-16 temporary directory; empty when no candidate is usable.
+const std::wstring& temporaryDirectoryWide();
 // Set when only the relaxed second pass found a directory.
 bool temporaryDirectoryFallbackUsed();
 
@@ -25,11 +26,3 @@ bool isUsableDirectory(const std::wstring& directory, bool create, bool ansiChec
 // One uncached walk over the candidate directories; empty when none is usable. The
 // temporary directory caches the first answer; tests call this to see the candidates.
 std::wstring searchTemporaryDirectory(bool& fallbackUsed);
-
-// A new unique file name in the 8-bit temporary directory.
-std::string tempFileName();
-
-// The extraction directory, an 8-bit path; empty when there is none.
-std::string& extractionDirectory();
-// Creates a fresh extraction directory (ten attempts, then fatal message 1009 "7").
-void createExtractionDirectory();

@@ -1,8 +1,8 @@
-#include "launchcore/windows/registry.h"
+#include "launchcore/windows/base/registry.h"
 
 #include <vector>
 
-#include "launchcore/windows/handles.h"
+#include "launchcore/windows/base/handles.h"
 
 bool readRegString(HKEY root, const std::string& subkey, const std::string& valueName, REGSAM access,
                    size_t capacity, std::string& value)

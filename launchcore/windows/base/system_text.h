@@ -41,6 +41,10 @@ std::optional<std::wstring> environmentVariable(const wchar_t* name);
 // The process image's file name as the system reports it; empty on failure.
 std::wstring moduleFileName();
 
+// The Windows directory as the system reports it (no trailing backslash unless it is a
+// drive root); empty on failure.
+std::wstring windowsDirectory();
+
 // GetFullPathName, GetLongPathName and GetShortPathName; empty on failure.
 std::wstring fullPathName(const std::wstring& path);
 std::string fullPathName(const std::string& path);

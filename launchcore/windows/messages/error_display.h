@@ -1,5 +1,5 @@
 // The error display: a message box in GUI error mode, otherwise the console or standard
-// error, always pointing the user to the log. Fatal variants end the process with code 1.
+// error, always pointing the user to the log. The fatal variants are in exit/fatal_exit.h.
 #pragma once
 
 #include <windows.h>
@@ -13,11 +13,6 @@ void showMessage(int id);
 void showMessage(int id, const wchar_t* argument);
 void showMessage(int id, const char* argument);
 
-[[noreturn]] void fatalError(const std::wstring& text);
-[[noreturn]] void fatalMessage(int id);
-[[noreturn]] void fatalMessage(int id, const wchar_t* argument);
-[[noreturn]] void fatalMessage(int id, const char* argument);
-
 // Plain progress text for the console.
 void writeConsole(const char* text);
 
@@ -26,6 +21,10 @@ void disableGuiErrorMode();
 void setErrorOwnerWindow(HWND owner);
 void setConsoleAttached(bool attached);
 bool consoleAttached();
+
+// Attaches the parent's console or allocates one, and sends console output there from now
+// on; true when a console was obtained.
+bool attachConsole();
 
 // The keep-log question: shows the log path and offers an Explorer window on it.
 void offerToShowLog();

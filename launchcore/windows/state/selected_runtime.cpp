@@ -1,4 +1,4 @@
-#include "launchcore/windows/selected_runtime.h"
+#include "launchcore/windows/state/selected_runtime.h"
 
 namespace {
 std::string g_home;

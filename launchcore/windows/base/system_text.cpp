@@ -1,4 +1,4 @@
-#include "launchcore/windows/system_text.h"
+#include "launchcore/windows/base/system_text.h"
 
 namespace {
 
@@ -30,6 +30,12 @@ std::optional<std::wstring> environmentVariable(const wchar_t* name)
 std::wstring moduleFileName()
 {
     return fillGrowing<wchar_t>([](wchar_t* buffer, DWORD size) { return GetModuleFileNameW(nullptr, buffer, size); })
+        .value_or(std::wstring());
+}
+
+std::wstring windowsDirectory()
+{
+    return fillGrowing<wchar_t>([](wchar_t* buffer, DWORD size) { return GetWindowsDirectoryW(buffer, size); })
         .value_or(std::wstring());
 }
 

@@ -1,20 +1,15 @@
-#include "launchcore/windows/temp_directory.h"
+#include "launchcore/windows/log/temporary_directory.h"
 
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
-#include <ctime>
-#include <mutex>
 #include <vector>
 
 #include "launchcore/path_text.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/error_display.h"
-#include "launchcore/windows/process_paths.h"
-#include "launchcore/windows/system_text.h"
-#include "launchcore/windows/text_conversion.h"
-#include "launchcore/windows/wide_format.h"
+#include "launchcore/windows/base/random_numbers.h"
+#include "launchcore/windows/base/system_text.h"
+#include "launchcore/windows/base/text_conversion.h"
+#include "launchcore/windows/base/wide_format.h"
 
 namespace {
 
@@ -30,40 +25,6 @@ std::wstring tempPath()
     return fillGrowing<wchar_t>([](wchar_t* buffer, DWORD size) { return GetTempPathW(size, buffer); }).value_or(std::wstring());
 }
 
-std::wstring windowsDirectory()
-{
-    return fillGrowing<wchar_t>([](wchar_t* buffer, DWORD size) { return GetWindowsDirectoryW(buffer, size); }).value_or(std::wstring());
-}
-
-// The runtime library's rand() keeps its state per thread, and reseeding on every call
-// repeats the same number within a second. One generator for the process, seeded once with
-// the same formula and stepping like the runtime library's, keeps the first number as before
-// while later calls differ.
-class ProcessRandom {
-public:
-    int next()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!seeded_) {
-            state_ = static_cast<unsigned>(GetCurrentProcessId()) * static_cast<unsigned>(std::time(nullptr));
-            seeded_ = true;
-        }
-        state_ = state_ * 214013u + 2531011u;
-        return static_cast<int>((state_ >> 16) & 0x7fff);
-    }
-
-private:
-    std::mutex mutex_;
-    unsigned state_ = 0;
-    bool seeded_ = false;
-};
-
-int nextRandom()
-{
-    static ProcessRandom random;
-    return random.next();
-}
-
 bool probeWritable(const std::wstring& directory)
 {
     const std::wstring probe = formatWide(L"%s\\vxntw%d%d", directory.c_str(), static_cast<int>(GetCurrentProcessId()),
@@ -71,7 +32,7 @@ bool probeWritable(const std::wstring& directory)
     RemoveDirectoryW(probe.c_str());
     if (!CreateDirectoryW(probe.c_str(), nullptr))
         return false;
-    const bool existed = pathExists(probe);
+    const bool existed = GetFileAttributesW(probe.c_str()) != INVALID_FILE_ATTRIBUTES;
     RemoveDirectoryW(probe.c_str());
     return existed;
 }
@@ -144,8 +105,6 @@ void ensureSearched()
     s.searched = true;
 }
 
-std::string extractionDirectoryStorage;
-
 } // namespace
 
 bool isUsableDirectory(const std::wstring& directory, bool create, bool ansiCheck)
@@ -205,19 +164,15 @@ const std::string& temporaryDirectoryAnsi()
     if (s.manual)
         return s.manualAnsi;
     ensureSearched();
-    if (s.ansi.empty())
-        fatalMessage(1015);
     return s.ansi;
 }
 
-const std::wstring& temporaryDirectoryWide(bool fatalWhenNone)
+const std::wstring& temporaryDirectoryWide()
 {
     const TemporaryState& s = state();
     if (s.manual)
         return s.manualWide;
     ensureSearched();
-    if (s.wide.empty() && fatalWhenNone)
-        fatalMessage(1015);
     return s.wide;
 }
 
@@ -244,42 +199,4 @@ bool setManualTemporaryDirectory(const std::wstring& directory, std::string* ans
     s.manualWide = directory;
     s.manualAnsi = ansi;
     return true;
-}
-
-std::string tempFileName()
-{
-    const std::string directory = temporaryDirectoryAnsi();
-    logLine(L"tempPath is %S", directory.c_str());
-    // GetTempFileNameA writes at most MAX_PATH bytes. For a directory too long for that,
-    // Wine answers success with a cut name that names no file, so the answer only counts
-    // when the file it reserved is really there.
-    char buffer[MAX_PATH + 1] = {};
-    std::string name;
-    const UINT unique = GetTempFileNameA(directory.c_str(), "vxn", 0, buffer);
-    const DWORD error = GetLastError();
-    if (unique != 0 && std::strlen(buffer) < MAX_PATH - 1 && GetFileAttributesA(buffer) != INVALID_FILE_ATTRIBUTES) {
-        name = buffer;
-    } else {
-        const DWORD reported = unique != 0 ? ERROR_BUFFER_OVERFLOW : error;
-        logLine(L"GetTempFileName failed (last error %d)", static_cast<int>(reported));
-        name = withTrailingSeparator(directory) + "vxn" + std::to_string(nextRandom());
-    }
-    logLine(L"tempFile is %S", name.c_str());
-    return name;
-}
-
-std::string& extractionDirectory() { return extractionDirectoryStorage; }
-
-void createExtractionDirectory()
-{
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        const std::string name = tempFileName();
-        extractionDirectoryStorage = name + "_dir" + std::to_string(static_cast<int>(std::time(nullptr)));
-        logLine(L"Temp dir3: %S", extractionDirectoryStorage.c_str());
-        if (CreateDirectoryA(extractionDirectoryStorage.c_str(), nullptr))
-            return;
-        logLine(L"Could not create dir (%d)", static_cast<int>(GetLastError()));
-    }
-    extractionDirectoryStorage.clear();
-    fatalMessage(1009, "7");
 }

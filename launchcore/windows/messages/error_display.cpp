@@ -1,4 +1,4 @@
-#include "launchcore/windows/error_display.h"
+#include "launchcore/windows/messages/error_display.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,12 +6,13 @@
 #include <cstring>
 #include <vector>
 
-#include "launchcore/windows/appended_data.h"
-#include "launchcore/windows/cleanup_exit.h"
-#include "launchcore/windows/diagnostic_log.h"
-#include "launchcore/windows/handles.h"
-#include "launchcore/windows/startup.h"
-#include "launchcore/windows/wide_format.h"
+#include "launchcore/windows/base/handles.h"
+#include "launchcore/windows/base/system_text.h"
+#include "launchcore/windows/base/text_conversion.h"
+#include "launchcore/windows/base/wide_format.h"
+#include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/messages/message_texts.h"
+#include "launchcore/windows/state/launcher_state.h"
 
 namespace {
 
@@ -24,53 +25,14 @@ std::atomic<bool> g_consoleAttached{false};
 // Explorer's command line has room for a classic path only.
 constexpr DWORD kExplorerPathLimit = MAX_PATH;
 
-std::wstring longPathOf(const wchar_t* path)
-{
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const DWORD length = GetLongPathNameW(path, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0)
-            break;
-        if (length < buffer.size())
-            return std::wstring(buffer.data(), length);
-        buffer.resize(length + 1);
-    }
-    return path;
-}
-
-std::wstring windowsDirectory()
-{
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const UINT length = GetWindowsDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-        if (length == 0)
-            return std::wstring();
-        if (length < buffer.size())
-            return std::wstring(buffer.data(), length);
-        buffer.resize(length + 1);
-    }
-    return std::wstring();
-}
-
 bool isUsableHandle(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
 
 // Whole UTF-16 text in the code page the console would show it in; a process whose output
 // is a pipe has no console code page (0), and UTF-8 then keeps every character.
 std::string consoleBytes(const std::wstring& text)
 {
-    if (text.empty())
-        return std::string();
-    UINT codePage = GetConsoleOutputCP();
-    if (codePage == 0)
-        codePage = CP_UTF8;
-    const int length =
-        WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    if (length <= 0)
-        return std::string();
-    std::string bytes(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length, nullptr,
-                        nullptr);
-    return bytes;
+    const UINT codePage = GetConsoleOutputCP();
+    return narrowToCodePage(text, codePage == 0 ? CP_UTF8 : codePage);
 }
 
 void writeConsoleWide(HANDLE output, const std::wstring& text)
@@ -97,7 +59,8 @@ std::wstring errorDisplayText(const std::wstring& text)
         return text;
     std::wstring shown = text;
     shown += L"\n\nLog: ";
-    shown += longPathOf(log);
+    const std::wstring longForm = longPathName(log);
+    shown += longForm.empty() ? std::wstring(log) : longForm;
     return shown;
 }
 
@@ -124,30 +87,6 @@ void showError(const std::wstring& text)
 void showMessage(int id) { showError(formatMessage(id)); }
 void showMessage(int id, const wchar_t* argument) { showError(formatMessage(id, argument)); }
 void showMessage(int id, const char* argument) { showError(formatMessage(id, argument)); }
-
-[[noreturn]] void fatalError(const std::wstring& text)
-{
-    showError(text);
-    exitWithCleanup(1);
-}
-
-[[noreturn]] void fatalMessage(int id)
-{
-    showMessage(id);
-    exitWithCleanup(1);
-}
-
-[[noreturn]] void fatalMessage(int id, const wchar_t* argument)
-{
-    showMessage(id, argument);
-    exitWithCleanup(1);
-}
-
-[[noreturn]] void fatalMessage(int id, const char* argument)
-{
-    showMessage(id, argument);
-    exitWithCleanup(1);
-}
 
 void writeConsole(const char* text)
 {
@@ -176,6 +115,15 @@ void disableGuiErrorMode() { g_guiErrorMode.store(false); }
 void setErrorOwnerWindow(HWND owner) { g_errorOwner.store(owner); }
 void setConsoleAttached(bool attached) { g_consoleAttached.store(attached); }
 bool consoleAttached() { return g_consoleAttached.load(); }
+
+bool attachConsole()
+{
+    setConsoleAttached(true);
+    // Access denied means this process already has a console.
+    if (AttachConsole(ATTACH_PARENT_PROCESS) || GetLastError() == ERROR_ACCESS_DENIED)
+        return true;
+    return AllocConsole() != 0;
+}
 
 std::wstring explorerSelectCommand(const std::wstring& file)
 {

@@ -18,6 +18,10 @@ std::wstring widenAnsi(std::string_view text);
 // "?" and clear *exact when given.
 std::string narrowAnsi(std::wstring_view text, bool* exact = nullptr);
 
+// UTF-16 to the given code page as WideCharToMultiByte does it by default (best fit allowed);
+// for text a console shows. Empty on failure.
+std::string narrowToCodePage(std::wstring_view text, unsigned codePage);
+
 // Every byte becomes the UTF-16 unit of the same value ("%S" formatting); for log texts.
 std::wstring widenBytesW(std::string_view text);
 

@@ -1,4 +1,4 @@
-#include "launchcore/windows/text_conversion.h"
+#include "launchcore/windows/base/text_conversion.h"
 
 #include <windows.h>
 
@@ -39,6 +39,19 @@ std::string narrowAnsi(std::wstring_view text, bool* exact)
     if (exact && usedDefault)
         *exact = false;
     return narrow;
+}
+
+std::string narrowToCodePage(std::wstring_view text, unsigned codePage)
+{
+    if (text.empty())
+        return {};
+    const int length =
+        WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    if (length <= 0)
+        return {};
+    std::string bytes(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length, nullptr, nullptr);
+    return bytes;
 }
 
 std::wstring widenBytesW(std::string_view text)

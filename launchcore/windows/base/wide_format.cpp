@@ -1,4 +1,4 @@
-#include "launchcore/windows/wide_format.h"
+#include "launchcore/windows/base/wide_format.h"
 
 #include <cstdio>
 #include <cwchar>

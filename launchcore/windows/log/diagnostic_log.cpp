@@ -1,4 +1,4 @@
-#include "launchcore/windows/diagnostic_log.h"
+#include "launchcore/windows/log/diagnostic_log.h"
 
 #include <cstdarg>
 #include <cstdint>
@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "launchcore/diagnostics.h"
-#include "launchcore/windows/system_text.h"
-#include "launchcore/windows/temp_directory.h"
-#include "launchcore/windows/wide_format.h"
+#include "launchcore/windows/base/system_text.h"
+#include "launchcore/windows/log/temporary_directory.h"
+#include "launchcore/windows/base/wide_format.h"
 
 namespace {
 
@@ -120,7 +120,7 @@ void setUpLog()
     if (!g_keepLog)
         atexit(deleteLogAtExit);
 
-    std::wstring directory = temporaryDirectoryWide(false);
+    std::wstring directory = temporaryDirectoryWide();
     if (directory.empty())
         directory = L"c:\\";
     if (directory.back() != L'\\' && directory.back() != L'/')

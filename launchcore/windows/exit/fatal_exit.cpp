@@ -1,0 +1,40 @@
+#include "launchcore/windows/exit/fatal_exit.h"
+
+#include <windows.h>
+
+#include "launchcore/windows/files/extraction_directory.h"
+#include "launchcore/windows/messages/error_display.h"
+#include "launchcore/windows/state/launcher_state.h"
+
+[[noreturn]] void exitWithCleanup(unsigned code)
+{
+    if (!languageRestart())
+        deleteDirectoryTree(extractionDirectory());
+    // ExitProcess skips the runtime library's exit handlers, so a log that was shown stays
+    // on disk.
+    ExitProcess(code);
+}
+
+[[noreturn]] void fatalError(const std::wstring& text)
+{
+    showError(text);
+    exitWithCleanup(1);
+}
+
+[[noreturn]] void fatalMessage(int id)
+{
+    showMessage(id);
+    exitWithCleanup(1);
+}
+
+[[noreturn]] void fatalMessage(int id, const wchar_t* argument)
+{
+    showMessage(id, argument);
+    exitWithCleanup(1);
+}
+
+[[noreturn]] void fatalMessage(int id, const char* argument)
+{
+    showMessage(id, argument);
+    exitWithCleanup(1);
+}
