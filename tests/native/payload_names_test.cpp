@@ -22,7 +22,7 @@ TEST(PayloadNames, SafeNames)
         {"a..\\b", true},
         {"a\\..b", true},
         {".\\a", true},
-        {"dir/b.jar", true},  // "/" is an ordinary character inside a name
+        {"dir/b.jar", true},  // "/" separates levels like "\\"
         {"..\\x", false},
         {"dir\\..\\..\\x", false},
         {"dir\\..", false},
@@ -38,6 +38,20 @@ TEST(PayloadNames, SafeNames)
         {"\\\\server\\share\\x", false},
         {"/x", false},
         {"", false},
+        // Names Windows opens as devices, in any component, any case, with an extension.
+        {"CON", false},
+        {"nul.txt", false},
+        {"lib\\aux.jar", false},
+        {"lib/Com1.dll", false},
+        {"LPT9\\a.jar", false},
+        {"prn .log", false},
+        {"conout$", false},
+        {"com\xb9.txt", false},
+        {"console.jar", true},
+        {"com10.jar", true},
+        {"lpt0.txt", true},
+        {"a.con", true},
+        {"nul_\\x", true},
     };
     for (const Case& c : cases)
         EXPECT_EQ(isSafePayloadName(c.name), c.safe) << '"' << c.name << '"';
@@ -53,8 +67,9 @@ TEST(PayloadNames, DirectoryPrefixes)
         {"a.jar", {}},
         {"dir\\b.jar", {"dir"}},
         {"a\\b\\c.jar", {"a", "a\\b"}},
-        {"a/b/c.jar", {}},
-        {"a/b\\c.jar", {"a/b"}},
+        {"a/b/c.jar", {"a", "a/b"}},
+        {"a/b\\c.jar", {"a", "a/b"}},
+        {"a\\/b.jar", {"a"}},
         {"a\\\\b.jar", {"a"}},
         {"a\\b\\", {"a", "a\\b"}},
     };

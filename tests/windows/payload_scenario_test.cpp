@@ -121,6 +121,11 @@ TEST(PayloadScenario, ExtractsIntoAFreshDirectory)
          {{L"top.txt", "t"}, {L"lib\\one.jar", "one level"}, {L"lib\\deeper\\two.jar", "two levels"},
           {L"lib\\again.jar", "existing level"}},
          {}},
+        {"\"/\" separates levels like \"\\\"",
+         {{"web/static/app.js", "slashes"}, {"web\\static/style.css", "mixed"}},
+         nullptr, nullptr,
+         {{L"web\\static\\app.js", "slashes"}, {L"web\\static\\style.css", "mixed"}},
+         {}},
         {"a file larger than one copy chunk",
          {{"big.bin", std::string(20000, 'x') + "end"}},
          nullptr, nullptr,
@@ -185,6 +190,12 @@ TEST(PayloadScenario, FailuresEndWithExitOneAndLeaveNoDirectory)
         {"absolute name",
          {{"C:\\evil.txt", "evil"}},
          Damage::None, "16", "ERROR: unsafe payload name C:\\evil.txt"},
+        {"name Windows opens as a device",
+         {{"ok.txt", "fine"}, {"lib\\nul.txt", "nowhere"}},
+         Damage::None, "16", "ERROR: unsafe payload name lib\\nul.txt"},
+        {"cut after two directory levels were extracted",
+         {{"lib\\deeper\\first.txt", std::string(3000, 'f')}, {"second.txt", std::string(50000, 's')}},
+         Damage::CutInsideSecondFile, "16", "ERROR: Failed to extract "},
         {"directory level taken by an earlier file",
          {{"taken", "a file, not a directory"}, {"taken\\inner.txt", "cannot be written"}},
          Damage::None, "11", nullptr},
@@ -218,4 +229,21 @@ TEST(PayloadScenario, FailuresEndWithExitOneAndLeaveNoDirectory)
             EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
         }
     }
+}
+
+// A fatal error once everything is extracted (here the VM cannot be created) removes the
+// whole extraction tree, however deep the included files lie.
+TEST(PayloadScenario, FatalErrorAfterExtractionRemovesTheWholeTree)
+{
+    ScratchDirectory scratch;
+    const std::wstring temp = scratch.subdirectory(L"tmp");
+    const std::wstring launcher = serviceLauncherWith(
+        scratch, {{"top.txt", "t"}, {"lib\\one.jar", "1"}, {"lib\\deeper\\two.jar", "2"}, {"lib\\deeper\\x\\three.jar", "3"}});
+    ASSERT_FALSE(launcher.empty());
+
+    const LauncherOutcome outcome = runLauncher(launcher, temp, {L"/run"}, {{L"SLDK_JVM_CREATE_FAIL", L"1"}});
+    EXPECT_EQ(outcome.process.exitCode, 1u) << describe(outcome);
+    const std::string log = singleLogText(outcome);
+    EXPECT_NE(log.find("extracting files done"), std::string::npos) << log;
+    EXPECT_TRUE(extractionDirectories(temp).empty()) << describe(outcome);
 }
