@@ -7,6 +7,7 @@
 
 #include "launchcore/appended_data_format.h"
 #include "launchcore/configuration.h"
+#include "launchcore/configuration_entries.h"
 
 namespace {
 
@@ -57,9 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The lookups over what was read, as the launcher performs them after loading.
     installConfiguration(record.config, messagesForLocale(record, "de_AT"));
     char small[8];
-    check(configString(2003, small, sizeof small) < sizeof small);
-    (void)configInt(107);
-    (void)configInt(2002);
+    check(configString(config_entry::kIncludedFileList, small, sizeof small) < sizeof small);
+    (void)configInt(config_entry::kApplicationKind);
+    (void)configInt(config_entry::kIncludedFileCount);
     (void)messageValue(1000);
     installConfiguration({}, {});
     return 0;

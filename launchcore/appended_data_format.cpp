@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "launchcore/configuration.h"
+#include "launchcore/configuration_entries.h"
 #include "launchcore/diagnostics.h"
 #include "launchcore/text.h"
 
@@ -330,7 +331,8 @@ std::optional<AppendedDataError> listIncludedFiles(ByteSource& source, const App
         const auto it = record.config.find(id);
         return it == record.config.end() ? std::string_view{} : std::string_view{it->second};
     };
-    const std::vector<std::string> names = payloadFileNames(entry(2003), parseConfigInt(entry(2002)));
+    const std::vector<std::string> names =
+        payloadFileNames(entry(config_entry::kIncludedFileList), parseConfigInt(entry(config_entry::kIncludedFileCount)));
 
     if (auto error = seekTo(source, record.payloadStart, ReadLong))
         return error;

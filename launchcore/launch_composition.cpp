@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "launchcore/command_line.h"
+#include "launchcore/configuration_entries.h"
 #include "launchcore/diagnostics.h"
 
 namespace {
@@ -22,7 +23,7 @@ bool startsWith(std::u16string_view text, std::u16string_view prefix)
     return text.substr(0, prefix.size()) == prefix;
 }
 
-// Entry 122 is read into a buffer of 6000 bytes.
+// The main class entry is read into a buffer of 6000 bytes.
 constexpr size_t mainClassEntryLimit = 5999;
 
 } // namespace
@@ -120,7 +121,7 @@ ClassPathResult composeClassPath(const ClassPathSources& sources)
     ClassPathResult result;
     diagnosticLine("adding preconfigured modulepath");
     if (sources.configured)
-        sources.configured(132, result.modulePath);
+        sources.configured(config_entry::kModulePath, result.modulePath);
     std::string classPath = "-Djava.class.path=";
     if (sources.prefix) {
         classPath += *sources.prefix;
@@ -146,7 +147,7 @@ ClassPathResult composeClassPath(const ClassPathSources& sources)
     } else {
         diagnosticLine("adding preconfigured classpath");
         if (sources.configured)
-            sources.configured(121, classPath);
+            sources.configured(config_entry::kClassPath, classPath);
     }
     if (sources.suffix) {
         if (classPath.empty() || classPath.back() != ';')

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "launchcore/configuration.h"
+#include "launchcore/configuration_entries.h"
 #include "launchcore/jni_launch.h"
 #include "launchcore/launch_composition.h"
 #include "launchcore/path_text.h"
@@ -41,24 +42,6 @@ using RegisterNativesFunction = unsigned char (*)(JNIEnv*, HMODULE, void (*)(con
 CreateJavaVmFunction g_createJavaVm = nullptr;
 JavaVM* g_vm = nullptr;
 JNIEnv* g_env = nullptr;
-
-// Configuration entries of the VM start.
-constexpr int32_t kStandardErrorEnabled = 102;
-constexpr int32_t kStandardErrorFile = 103;
-constexpr int32_t kStandardOutputEnabled = 104;
-constexpr int32_t kStandardOutputFile = 105;
-constexpr int32_t kFlag106 = 106;
-constexpr int32_t kApplicationKind = 107;
-constexpr int32_t kSplashEnabled = 108;
-constexpr int32_t kMainClass = 122;
-constexpr int32_t kConfiguredArguments = 124;
-constexpr int32_t kJavaArguments = 125;
-constexpr int32_t kMinimumVersion = 126;
-constexpr int32_t kMaximumVersion = 127;
-constexpr int32_t kModuleMainClass = 133;
-constexpr int32_t kSplashFlag = 163;
-constexpr int32_t kDefaultVmOptionsFile = 166;
-constexpr int32_t kHelperBaseDirectory = 10003;
 
 bool isSet(int32_t id) { return configInt(id) != 0; }
 
@@ -95,11 +78,11 @@ const JniLogSink& jniLog()
     return sink;
 }
 
-// The service launcher's helper directory: entry 10003 against the launcher's directory,
+// The service launcher's helper directory: the runtime preferences directory against the launcher's directory,
 // with a trailing backslash.
 std::wstring helperBaseDirectory()
 {
-    std::wstring base = resolvePath(configTextWide(kHelperBaseDirectory, 3999), false);
+    std::wstring base = resolvePath(configTextWide(config_entry::kRuntimePreferencesDirectory, 3999), false);
     if (base.empty() || base.back() != L'\\')
         base += L'\\';
     return base;
@@ -107,7 +90,7 @@ std::wstring helperBaseDirectory()
 
 std::string helperBaseDirectoryAnsi()
 {
-    std::string base = resolvePath(configText(kHelperBaseDirectory, 3999));
+    std::string base = resolvePath(configText(config_entry::kRuntimePreferencesDirectory, 3999));
     if (base.empty() || base.back() != '\\')
         base += '\\';
     return base;
@@ -147,19 +130,19 @@ std::u16string streamFile(int32_t enabledEntry, int32_t fileEntry)
 std::vector<std::u16string> composeLauncherArguments(const std::vector<std::wstring>& arguments)
 {
     LauncherArgumentInputs inputs;
-    inputs.guiApplication = configInt(kApplicationKind) == 1;
-    inputs.mainClass = toU16(configStringWide(kMainClass));
-    inputs.moduleMainClass = isSet(kModuleMainClass);
-    inputs.standardErrorFile = streamFile(kStandardErrorEnabled, kStandardErrorFile);
-    inputs.standardOutputFile = streamFile(kStandardOutputEnabled, kStandardOutputFile);
-    inputs.flag106 = isSet(kFlag106);
+    inputs.guiApplication = configInt(config_entry::kApplicationKind) == 1;
+    inputs.mainClass = toU16(configStringWide(config_entry::kMainClass));
+    inputs.moduleMainClass = isSet(config_entry::kMainClassInModule);
+    inputs.standardErrorFile = streamFile(config_entry::kRedirectStandardError, config_entry::kStandardErrorFile);
+    inputs.standardOutputFile = streamFile(config_entry::kRedirectStandardOutput, config_entry::kStandardOutputFile);
+    inputs.flag106 = isSet(config_entry::kLauncherFlag);
     for (const std::wstring& argument : arguments)
         inputs.argumentVector.push_back(toU16(argument));
     inputs.programFallback = toU16(moduleLongPath());
-    std::wstring configured = configTextWide(kConfiguredArguments, 1999);
+    std::wstring configured = configTextWide(config_entry::kApplicationArguments, 1999);
     expandLauncherVariablesWide(configured, false);
     inputs.configuredArguments = toU16(configured);
-    inputs.filterVmArguments = isSet(kJavaArguments);
+    inputs.filterVmArguments = isSet(config_entry::kDashJVmOptions);
     return launcherArguments(inputs);
 }
 
@@ -169,7 +152,7 @@ VmInitArguments* buildVmOptions(const std::vector<std::string>& properties, cons
     OptionList options = properties;
     ClasspathSlots slots;
     collectConfiguredVmOptions(arguments, options, slots);
-    if (isSet(kDefaultVmOptionsFile)) {
+    if (isSet(config_entry::kReadDefaultVmOptions)) {
         VmOptionsFile file = openDefaultVmOptionsFile();
         logLine(L"default vmoptions file: %p", static_cast<void*>(file.stream.get()));
         readVmOptionsFile(std::move(file), options, slots);
@@ -182,7 +165,7 @@ VmInitArguments* buildVmOptions(const std::vector<std::string>& properties, cons
     sources.prefix = slots.prefix;
     sources.suffix = slots.suffix;
     sources.extractionDirectory = extractionDirectory();
-    sources.moduleMainClass = isSet(kModuleMainClass);
+    sources.moduleMainClass = isSet(config_entry::kMainClassInModule);
     if (service && sealdeck)
         sources.runtimeJar = helperBaseDirectoryAnsi() + ".sealdeck\\sldkruntime.jar";
     sources.archives = [](const std::string& directory, const std::string& extension, std::string& target) {
@@ -192,7 +175,8 @@ VmInitArguments* buildVmOptions(const std::vector<std::string>& properties, cons
     const ClassPathResult paths = composeClassPath(sources);
     options.push_back(paths.classPathOption);
 
-    appendModuleOptions(options, paths.modulePath, isSet(kModuleMainClass), configText(kMainClass, 5999), sealdeck);
+    appendModuleOptions(options, paths.modulePath, isSet(config_entry::kMainClassInModule),
+                        configText(config_entry::kMainClass, 5999), sealdeck);
     appendServiceOptions(options, service && serviceMode(), service && noRedirection());
     joinModuleOptions(options);
 
@@ -221,9 +205,14 @@ void passSplashConfiguration()
         // Configuration texts are in the ANSI code page, which the VM's modified UTF-8 is not.
         return SplashGroup{toU16(widenAnsi(configText(text, 1999))), configInt(first), configInt(second)};
     };
-    const SplashGroup groups[4] = {group(10111, 10109, 10110), group(10114, 10113, 10115),
-                                   group(10118, 10116, 10117), group(10121, 10120, 10122)};
-    callSplashConfig(g_env, configInt(kSplashFlag) != 0, groups, jniLog());
+    using namespace config_entry;
+    // Each line goes as two groups, its text and position, then its colour, font size and
+    // weight; the font name is not passed.
+    const SplashGroup groups[4] = {group(kSplashLine1Text, kSplashLine1X, kSplashLine1Y),
+                                   group(kSplashLine1Color, kSplashLine1FontSize, kSplashLine1FontWeight),
+                                   group(kSplashLine2Text, kSplashLine2X, kSplashLine2Y),
+                                   group(kSplashLine2Color, kSplashLine2FontSize, kSplashLine2FontWeight)};
+    callSplashConfig(g_env, configInt(config_entry::kSplashSecondFlag) != 0, groups, jniLog());
 }
 
 void registerHelperNatives()
@@ -282,15 +271,15 @@ bool callMain(const std::vector<std::wstring>& arguments)
 bool LoadDLL(bool showErrors, const char* location, bool isJavaExe)
 {
     logLine(L"LoadDLL (%d, %S, %d)", showErrors ? 1 : 0, location ? location : "(null)", isJavaExe ? 1 : 0);
-    HMODULE library = nullptr;
+    JvmLibrary library;
     std::string javaExe;
     std::string version;
-    int locationKind = 0;
+    JvmLocationKind locationKind = JvmLocationKind::None;
     std::string locationText;
     if (location) {
         logLine(L"Got JRE location %S (java exe: %d)", location, isJavaExe ? 1 : 0);
-        const std::string minimumText = configText(kMinimumVersion, 5999);
-        const std::string maximumText = configText(kMaximumVersion, 5999);
+        const std::string minimumText = configText(config_entry::kMinimumJavaVersion, 5999);
+        const std::string maximumText = configText(config_entry::kMaximumJavaVersion, 5999);
         logLine(L"MinVersion: %S, MaxVersion: %S", minimumText.c_str(), maximumText.c_str());
         const VersionVector minimum = parseVersion(minimumText);
         const VersionVector maximum = parseVersion(maximumText);
@@ -306,18 +295,18 @@ bool LoadDLL(bool showErrors, const char* location, bool isJavaExe)
             // A runtime the launcher brought along is used whatever its version says.
             checkRuntimeDirectory(javaExe, version, location, minimum, maximum, true);
         }
-        locationKind = 2;
+        locationKind = JvmLocationKind::Directory;
         locationText = location;
         library = loadJvmLibrary(javaExe);
     } else {
         JvmSearchResult found = findJvm();
-        if (found.locationKind == 0) {
+        if (found.locationKind == JvmLocationKind::None) {
             logError(L"No JVM found");
             if (showErrors)
                 showMessage(1016, L"64");
             return false;
         }
-        library = found.library;
+        library = std::move(found.library);
         javaExe = std::move(found.javaExe);
         version = std::move(found.version);
         locationKind = found.locationKind;
@@ -326,29 +315,34 @@ bool LoadDLL(bool showErrors, const char* location, bool isJavaExe)
 
     recordSelectedRuntime(javaExe, version);
 
-    if (!library)
+    if (!library.module)
         logError(L"Could not get DLL-Handle.");
-    auto createJavaVm =
-        library ? reinterpret_cast<CreateJavaVmFunction>(GetProcAddress(library, "JNI_CreateJavaVM")) : nullptr;
+    auto createJavaVm = library.module ? reinterpret_cast<CreateJavaVmFunction>(
+                                             GetProcAddress(library.module, "JNI_CreateJavaVM"))
+                                       : nullptr;
     if (!createJavaVm)
         logError(L"Could not load functions");
-    if (library && createJavaVm) {
+    if (library.module && createJavaVm) {
         g_createJavaVm = createJavaVm;
         logLine(L"Loading of JVM-DLL successful");
         return true;
     }
+    // A library that is not a VM must not stay loaded, nor its directory stay in PATH and
+    // the DLL search of whatever this process loads next.
+    unloadJvmLibrary(library);
     if (showErrors) {
         switch (locationKind) {
-        case 1:
+        case JvmLocationKind::SearchPath:
             showMessage(1016, L"64");
             break;
-        case 2:
+        case JvmLocationKind::Directory:
             showMessage(1020, locationText.c_str());
             break;
-        case 3:
+        case JvmLocationKind::EnvironmentVariable:
             showMessage(1018, locationText.c_str());
             break;
-        default:
+        case JvmLocationKind::None:
+        case JvmLocationKind::Registry:
             showMessage(1005);
             break;
         }
@@ -369,7 +363,7 @@ bool launchProgram(const std::vector<std::wstring>& arguments, bool destroyAfter
         return false;
     logLine(L"JVM created");
 
-    if (isSet(kSplashEnabled))
+    if (isSet(config_entry::kSplashTextConfiguration))
         passSplashConfiguration();
     if (sealdeckKind())
         registerHelperNatives();

@@ -4,6 +4,7 @@
 
 #include "launchcore/appended_data_format.h"
 #include "launchcore/configuration.h"
+#include "launchcore/configuration_entries.h"
 #include "launchcore/windows/launcher_file.h"
 #include "launchcore/windows/locale_detection.h"
 #include "launchcore/windows/messages/error_display.h"
@@ -31,7 +32,7 @@ int loadAppendedData()
     g_payloadStart = record.payloadStart;
     file.reset();
 
-    const int kind = configInt(107);
+    const int kind = configInt(config_entry::kApplicationKind);
     if (kind != 1 && kind != 5)
         disableGuiErrorMode();
     return kind;

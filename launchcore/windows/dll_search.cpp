@@ -4,8 +4,10 @@
 
 #include <vector>
 
+#include "launchcore/configuration_entries.h"
 #include "launchcore/configuration.h"
 #include "launchcore/windows/base/environment.h"
+#include "launchcore/windows/base/late_binding.h"
 #include "launchcore/windows/base/system_text.h"
 #include "launchcore/windows/base/text_conversion.h"
 #include "launchcore/windows/log/diagnostic_log.h"
@@ -23,10 +25,7 @@ using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 template <typename Fn>
 Fn kernel32Function(const char* name)
 {
-    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    if (!kernel32)
-        return nullptr;
-    return reinterpret_cast<Fn>(GetProcAddress(kernel32, name));
+    return lateBound<Fn>(L"kernel32.dll", name);
 }
 
 } // namespace
@@ -34,7 +33,7 @@ Fn kernel32Function(const char* name)
 void addNativeLibraryDirectories()
 {
     std::vector<char> entry(6000);
-    configString(10004, entry.data(), entry.size());
+    configString(config_entry::kNativeLibraryDirectory, entry.data(), entry.size());
     std::string list(entry.data());
     logLine(L"native lib dir is %S", list.c_str());
     expandLauncherVariables(list);
@@ -59,7 +58,7 @@ void addNativeLibraryDirectories()
 void* addDllDirectory(const std::string& directory)
 {
     // The installer always adds them; a service only when its configuration says so.
-    if (launcherProgram() == LauncherProgram::Service && configInt(154) == 0)
+    if (launcherProgram() == LauncherProgram::Service && configInt(config_entry::kAddDllDirectories) == 0)
         return nullptr;
     const auto add = kernel32Function<AddDllDirectoryFn>("AddDllDirectory");
     if (!add)

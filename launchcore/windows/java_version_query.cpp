@@ -7,14 +7,14 @@
 #include "launchcore/java_version_text.h"
 #include "launchcore/windows/log/diagnostic_log.h"
 #include "launchcore/windows/base/handles.h"
+#include "launchcore/windows/base/process_launch.h"
 #include "launchcore/windows/base/registry.h"
 #include "launchcore/windows/base/system_text.h"
+#include "launchcore/windows/base/text_conversion.h"
 #include "launchcore/windows/exit/fatal_exit.h"
 #include "launchcore/windows/files/temporary_files.h"
 
 namespace {
-
-DWORD g_timeoutMs = kDefaultVersionQueryTimeoutMs;
 
 constexpr size_t kCachedVersionCapacity = 6000;
 // Enough for any number of banner lines in front of the version line.
@@ -64,8 +64,6 @@ std::string readOutput(const std::string& name)
 
 } // namespace
 
-void setVersionQueryTimeout(DWORD milliseconds) { g_timeoutMs = milliseconds; }
-
 bool readCachedVersion(const std::string& javaExe, const FILETIME& lastWrite, std::string& version)
 {
     unique_hkey key;
@@ -88,28 +86,36 @@ bool readCachedVersion(const std::string& javaExe, const FILETIME& lastWrite, st
 void writeCachedVersion(const std::string& javaExe, const FILETIME& lastWrite, const std::string& version)
 {
     unique_hkey key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, versionCacheKey(javaExe).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        key.put(), nullptr) != ERROR_SUCCESS)
+    const std::string keyName = versionCacheKey(javaExe);
+    LSTATUS status = RegCreateKeyExA(HKEY_CURRENT_USER, keyName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                     key.put(), nullptr);
+    if (status != ERROR_SUCCESS) {
+        logError(L"could not create version cache key %S (%d)", keyName.c_str(), static_cast<int>(status));
         return;
-    RegSetValueExA(key.get(), "LastWriteTime", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&lastWrite),
-                   sizeof lastWrite);
+    }
+    status = RegSetValueExA(key.get(), "LastWriteTime", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&lastWrite),
+                            sizeof lastWrite);
+    if (status != ERROR_SUCCESS)
+        logError(L"could not write LastWriteTime of %S (%d)", keyName.c_str(), static_cast<int>(status));
     // Stored without a terminator, as every launcher sharing this cache writes it.
-    RegSetValueExA(key.get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.data()),
-                   static_cast<DWORD>(version.size()));
+    status = RegSetValueExA(key.get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.data()),
+                            static_cast<DWORD>(version.size()));
+    if (status != ERROR_SUCCESS)
+        logError(L"could not write Version of %S (%d)", keyName.c_str(), static_cast<int>(status));
 }
 
-bool queryJavaVersion(const std::string& javaExe, const FILETIME& lastWrite, std::string& version)
+bool queryJavaVersion(const std::string& javaExe, const FILETIME& lastWrite, std::string& version, DWORD timeoutMs)
 {
     std::string commandPath = shortPathName(javaExe);
     if (commandPath.empty()) {
         logLine(L"Could not get short path name for %S", javaExe.c_str());
         commandPath = javaExe;
     }
-    return runVersionQuery(commandPath, javaExe, lastWrite, version);
+    return runVersionQuery(commandPath, javaExe, lastWrite, version, timeoutMs);
 }
 
 bool runVersionQuery(const std::string& commandPath, const std::string& javaExe, const FILETIME& lastWrite,
-                     std::string& version)
+                     std::string& version, DWORD timeoutMs)
 {
     std::string commandLine = versionQueryCommand(commandPath);
     std::string outputName;
@@ -123,41 +129,33 @@ bool runVersionQuery(const std::string& commandPath, const std::string& javaExe,
         created.reset();
     }
 
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdError = output.get();
-    PROCESS_INFORMATION started{};
-    if (!output || !CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr,
-                                   nullptr, &startup, &started)) {
+    ProcessLaunch launch;
+    launch.commandLine = widenAnsi(commandLine);
+    launch.standardError = output.get();
+    launch.hidden = true;
+    launch.inheritHandles = true;
+    StartedProcess started;
+    if (output)
+        started = startProcess(launch);
+    if (!started) {
         logLine(L"Could not create process %S > %S (error %d)", commandLine.c_str(), outputName.c_str(),
-                static_cast<int>(GetLastError()));
+                static_cast<int>(output ? started.error : GetLastError()));
         output.reset();
         if (!outputName.empty())
             DeleteFileA(outputName.c_str());
         return false;
     }
-    unique_handle process(started.hProcess);
-    unique_handle thread(started.hThread);
 
-    const DWORD waited = WaitForSingleObject(process.get(), g_timeoutMs);
-    DWORD exitCode = 0;
-    if (!GetExitCodeProcess(process.get(), &exitCode))
-        exitCode = STILL_ACTIVE;
+    // Terminated on time-out, and let go before its output file is deleted.
+    const ProcessWait waited = waitForProcess(started.process.get(), timeoutMs, true);
+    const DWORD exitCode = waited.exitCode;
     logLine(L"Exit Code %d", static_cast<int>(exitCode));
-    // Decided by the wait, not by the code: a program may really end with 259.
-    const bool timedOut = waited != WAIT_OBJECT_0;
-    if (timedOut) {
+    const bool timedOut = !waited.ended();
+    if (timedOut)
         logLine(L"Terminating process");
-        TerminateProcess(process.get(), 1);
-        // Let it go before its output file is deleted.
-        WaitForSingleObject(process.get(), 5000);
-    } else if (exitCode != 0) {
+    else if (exitCode != 0)
         writeCachedVersion(javaExe, lastWrite, "1.0.0");
-    }
-    process.reset();
-    thread.reset();
+    started = StartedProcess();
     output.reset();
     if (timedOut || exitCode != 0) {
         DeleteFileA(outputName.c_str());

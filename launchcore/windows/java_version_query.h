@@ -8,7 +8,6 @@
 
 // How long a "-version" run may take before it is terminated.
 inline constexpr DWORD kDefaultVersionQueryTimeoutMs = 60000;
-void setVersionQueryTimeout(DWORD milliseconds);
 
 // The cached version of the executable when the entry matches its last-write time byte for
 // byte. Entries holding one of the old truncated texts count as absent; "1.0.0" (a failed
@@ -19,8 +18,9 @@ void writeCachedVersion(const std::string& javaExe, const FILETIME& lastWrite, c
 // Runs the executable (through its short name when there is one) with "-version" and takes
 // the version from its standard error. A run that ends with a non-zero code is remembered
 // in the cache as "1.0.0".
-bool queryJavaVersion(const std::string& javaExe, const FILETIME& lastWrite, std::string& version);
+bool queryJavaVersion(const std::string& javaExe, const FILETIME& lastWrite, std::string& version,
+                      DWORD timeoutMs = kDefaultVersionQueryTimeoutMs);
 
 // The same with the program path given as it goes into the command line.
 bool runVersionQuery(const std::string& commandPath, const std::string& javaExe, const FILETIME& lastWrite,
-                     std::string& version);
+                     std::string& version, DWORD timeoutMs = kDefaultVersionQueryTimeoutMs);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "launchcore/configuration.h"
+#include "launchcore/configuration_entries.h"
 #include "launchcore/java_version_text.h"
 #include "launchcore/windows/base/environment.h"
 #include "launchcore/windows/base/system_text.h"
@@ -22,16 +23,24 @@ void setPath(const std::optional<std::string>& value)
         logLine(L"Setting PATH %S failed with error %d", shown.c_str(), static_cast<int>(GetLastError()));
 }
 
-HMODULE loadFromBinDirectory(const std::string& javaExe)
+// Takes back the DLL directory and the PATH change of one attempt.
+void undoChanges(const JvmLibrary& loaded)
+{
+    removeDllDirectory(loaded.dllDirectory);
+    setPath(loaded.previousPath);
+}
+
+JvmLibrary loadFromBinDirectory(const std::string& javaExe)
 {
     const std::string bin = binDirectoryOf(javaExe);
-    void* cookie = addDllDirectory(bin);
+    JvmLibrary loaded;
+    loaded.dllDirectory = addDllDirectory(bin);
     // The whole PATH, however long: a cut value would be "restored" as a different PATH.
-    const std::optional<std::string> oldPath = environmentVariable("PATH");
-    setPath(oldPath.value_or(std::string()) + ";" + bin);
+    loaded.previousPath = environmentVariable("PATH");
+    setPath(loaded.previousPath.value_or(std::string()) + ";" + bin);
 
     std::vector<std::string> vmTypes;
-    const std::string configured = configStringCopy(152).substr(0, 199);
+    const std::string configured = configStringCopy(config_entry::kPreferredVmType).substr(0, 199);
     if (!configured.empty())
         vmTypes.push_back(configured);
     for (const char* type : {"hotspot", "client", "server", "classic", "jrockit"})
@@ -40,23 +49,32 @@ HMODULE loadFromBinDirectory(const std::string& javaExe)
         const std::string library = bin + "\\" + type + "\\jvm.dll";
         const bool exists = pathExists(library);
         logLine(L"Trying %S (exists %d)", library.c_str(), exists ? 1 : 0);
-        if (HMODULE module = LoadLibraryA(library.c_str()))
-            return module;
+        loaded.module = LoadLibraryA(library.c_str());
+        if (loaded.module)
+            return loaded;
         if (exists)
             logLine(L"Failed with error code %d", static_cast<int>(GetLastError()));
     }
-    removeDllDirectory(cookie);
-    setPath(oldPath);
-    return nullptr;
+    undoChanges(loaded);
+    return {};
 }
 
 } // namespace
 
-HMODULE loadJvmLibrary(const std::string& javaExe)
+JvmLibrary loadJvmLibrary(const std::string& javaExe)
 {
     logLine(L"Trying to load JVM-DLL from %S", javaExe.c_str());
-    if (HMODULE module = loadFromBinDirectory(javaExe))
-        return module;
+    if (JvmLibrary loaded = loadFromBinDirectory(javaExe); loaded.module)
+        return loaded;
     // A JDK's own bin directory may lack the VM; its private runtime has one.
     return loadFromBinDirectory(binDirectoryOf(javaExe) + "\\..\\jre\\bin\\java.exe");
+}
+
+void unloadJvmLibrary(JvmLibrary& library)
+{
+    if (!library.module)
+        return;
+    FreeLibrary(library.module);
+    undoChanges(library);
+    library = {};
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "launchcore/configuration.h"
+#include "launchcore/configuration_entries.h"
 #include "launchcore/java_version_text.h"
 #include "launchcore/text.h"
 #include "launchcore/windows/messages/message_texts.h"
@@ -27,9 +28,6 @@ constexpr size_t kCurrentVersionCapacity = 100;
 constexpr size_t kLocationLineCapacity = 6000;
 constexpr const char* kInstallationsKey = "SOFTWARE\\brenmark\\sealdeck\\installations";
 
-// Cleared for one checkJavaExe call when its caller asks for a fresh version run.
-bool g_useVersionCache = true;
-
 struct Bounds {
     VersionVector minimum;
     VersionVector maximum;
@@ -40,7 +38,7 @@ struct Candidate {
     std::string version;
 };
 
-bool jdkOnly() { return configInt(131) != 0; }
+bool jdkOnly() { return configInt(config_entry::kJdkRequired) != 0; }
 
 bool passesInPrefixMode(const std::string& version, const Bounds& bounds)
 {
@@ -59,17 +57,16 @@ std::string fileBytes(HANDLE file, size_t limit)
     return bytes;
 }
 
-std::string firstLineOfFile(HANDLE file)
+std::string firstLineOfFile(const unique_file& file)
 {
-    if (file == INVALID_HANDLE_VALUE)
+    if (!file)
         return {};
-    unique_file owner(file);
-    return firstLineOf(fileBytes(owner.get(), kLocationLineCapacity), kLocationLineCapacity);
+    return firstLineOf(fileBytes(file.get(), kLocationLineCapacity), kLocationLineCapacity);
 }
 
 std::wstring applicationDirectoryWide()
 {
-    std::wstring directory = fullPath(configStringWide(10003), false, true);
+    std::wstring directory = fullPath(configStringWide(config_entry::kRuntimePreferencesDirectory), false, true);
     while (!directory.empty() && directory.back() == L'\\')
         directory.pop_back();
     return directory;
@@ -78,8 +75,8 @@ std::wstring applicationDirectoryWide()
 std::string locationFileLine(const wchar_t* name)
 {
     const std::wstring path = applicationDirectoryWide() + L"\\.sealdeck\\" + name;
-    return firstLineOfFile(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return firstLineOfFile(unique_file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
 std::string extractionLocationLine()
@@ -89,8 +86,8 @@ std::string extractionLocationLine()
     if (directory.empty())
         return {};
     const std::string path = directory + "\\inst_jre.cfg";
-    return firstLineOfFile(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return firstLineOfFile(unique_file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
 }
 
 bool checkEnvironment(const char* name, Candidate& found, const Bounds& bounds)
@@ -239,7 +236,7 @@ std::optional<Candidate> locatedSearch(bool acceptAll, const Bounds& bounds)
 // candidate; only the winner reaches the caller.
 bool registrySearch(JvmSearchResult& result, const Bounds& bounds)
 {
-    const bool restricted = configInt(165) != 0;
+    const bool restricted = configInt(config_entry::kJvmSearchVariant) != 0;
     std::optional<Candidate> javaSoft;
     if (!restricted) {
         Candidate candidate;
@@ -265,7 +262,7 @@ bool registrySearch(JvmSearchResult& result, const Bounds& bounds)
 
 bool previousInstallationWithAccess(HKEY root, REGSAM extraAccess, Candidate& found, const Bounds& bounds)
 {
-    const std::string appId = configStringCopy(160);
+    const std::string appId = configStringCopy(config_entry::kInstallationRegistryName);
     logLine(L"checking app id %S (%d, %p)", appId.c_str(), static_cast<int>(extraAccess), static_cast<void*>(root));
     if (appId.empty())
         return false;
@@ -301,163 +298,154 @@ bool previousInstallation(HKEY root, Candidate& found, const Bounds& bounds)
            previousInstallationWithAccess(root, KEY_WOW64_64KEY, found, bounds);
 }
 
+// One walk over the places a runtime may be; every step returns true when it ends the search.
 class Search {
 public:
-    Search(JvmSearchResult& result, const Bounds& bounds) : result_(result), bounds_(bounds) {}
+    explicit Search(const Bounds& bounds) : bounds_(bounds) {}
 
+    JvmSearchResult& result() { return result_; }
+
+    // A runtime directory named by the first line of a location file.
+    bool locationFile(const std::string& directory, const wchar_t* hasLine, const wchar_t* usingLine)
+    {
+        if (directory.empty())
+            return false;
+        logLine(hasLine, directory.c_str());
+        if (!checkDirectory(directory, false))
+            return false;
+        logLine(usingLine);
+        return load(JvmLocationKind::Directory, &directory);
+    }
+
+    bool sequenceEntry(const SearchEntry& entry)
+    {
+        std::string text = entry.text;
+        expandLauncherVariables(text);
+        logLine(L"Testing location %S (type %c)", text.c_str(),
+                static_cast<wchar_t>(static_cast<unsigned char>(entry.letter)));
+        switch (entry.letter) {
+        case 'A':
+        case 'B':
+        case 'R':
+            return checkDirectory(text, false) && load(JvmLocationKind::Directory, &text);
+        case 'E':
+            return check([&](Candidate& found) { return checkEnvironment(text.c_str(), found, bounds_); }) &&
+                   load(JvmLocationKind::EnvironmentVariable, &text);
+        case 'S':
+            return check([&](Candidate& found) { return checkSearchPath(found, bounds_); }) &&
+                   load(JvmLocationKind::SearchPath, &text);
+        case 'Y':
+            return registrySearch(result_, bounds_) && load(JvmLocationKind::Registry, nullptr);
+        default:
+            return false;
+        }
+    }
+
+    // The second pass takes a directory entry whose java executable merely exists.
+    bool fallbackEntry(const SearchEntry& entry)
+    {
+        if (entry.letter != 'A' && entry.letter != 'B' && entry.letter != 'R')
+            return false;
+        // A runtime shipped beside the application (B) is taken wherever it is.
+        if (entry.letter != 'B' && isFallbackAbsolutePath(entry.text))
+            return false;
+        logLine(L"Testing relative location %S", entry.text.c_str());
+        checkDirectory(entry.text, true);
+        if (!pathExists(result_.javaExe))
+            return false;
+        logLine(L"%S exists", result_.javaExe.c_str());
+        return load(JvmLocationKind::Directory, &entry.text);
+    }
+
+    bool previousInstallationIn(HKEY root, const wchar_t* foundLine)
+    {
+        if (!check([&](Candidate& found) { return previousInstallation(root, found, bounds_); }))
+            return false;
+        logLine(foundLine, result_.javaExe.c_str());
+        return load(JvmLocationKind::Registry, nullptr);
+    }
+
+    bool environmentHome(const std::string& variable)
+    {
+        return check([&](Candidate& found) { return checkEnvironment(variable.c_str(), found, bounds_); }) &&
+               load(JvmLocationKind::EnvironmentVariable, &variable);
+    }
+
+private:
     // Records where the runtime was found and tries its VM library; true ends the search.
-    bool load(int kind, const std::string* locationText)
+    bool load(JvmLocationKind kind, const std::string* locationText)
     {
         result_.locationKind = kind;
         if (locationText)
             result_.locationText = *locationText;
         result_.library = loadJvmLibrary(result_.javaExe);
-        return result_.library != nullptr;
+        return result_.library.module != nullptr;
     }
 
-    bool directory(const std::string& text, bool acceptAnyway)
+    bool checkDirectory(const std::string& text, bool acceptAnyway)
     {
         return checkRuntimeDirectory(result_.javaExe, result_.version, text, bounds_.minimum, bounds_.maximum,
                                      acceptAnyway);
     }
 
-    // A check starts from the current results, so one that writes nothing leaves them as they are.
-    Candidate current() const { return Candidate{result_.javaExe, result_.version}; }
-
-    bool candidate(bool passed, const Candidate& found)
+    // A check starts from the current results and writes back whatever it left, so one
+    // that writes nothing leaves them as they are.
+    template <typename Check>
+    bool check(Check&& runCheck)
     {
-        result_.javaExe = found.javaExe;
-        result_.version = found.version;
+        Candidate found{result_.javaExe, result_.version};
+        const bool passed = runCheck(found);
+        result_.javaExe = std::move(found.javaExe);
+        result_.version = std::move(found.version);
         return passed;
     }
 
-    JvmSearchResult& result_;
+    JvmSearchResult result_;
     const Bounds& bounds_;
 };
+
+bool runSearch(Search& search, const std::vector<SearchEntry>& entries)
+{
+    if (search.locationFile(locationFileLine(L"pref_jre.cfg"), L"Has preferred location %S",
+                            L"Using preferred location"))
+        return true;
+    if (launcherProgram() == LauncherProgram::Setup &&
+        search.locationFile(extractionLocationLine(), L"Has installer location %S", L"Using preferred location"))
+        return true;
+    for (const SearchEntry& entry : entries)
+        if (search.sequenceEntry(entry))
+            return true;
+    if (search.locationFile(locationFileLine(L"inst_jre.cfg"), L"Has installer location %S",
+                            L"Using installer location"))
+        return true;
+    for (const SearchEntry& entry : entries)
+        if (search.fallbackEntry(entry))
+            return true;
+    if (search.previousInstallationIn(HKEY_CURRENT_USER, L"found JRE from previous installation (user) %S") ||
+        search.previousInstallationIn(HKEY_LOCAL_MACHINE, L"found JRE from previous installation (machine) %S"))
+        return true;
+    logLine(L"Search sequence finished");
+    return search.environmentHome("VEXON_JAVA_HOME") || search.environmentHome("SEALDECK_JAVA_HOME");
+}
 
 } // namespace
 
 JvmSearchResult findJvm()
 {
-    JvmSearchResult result;
     logLine(L"Searching for a JVM");
-    const std::string sequence = configStringCopy(128);
-    const std::string minimumText = configStringCopy(126);
-    const std::string maximumText = configStringCopy(127);
+    const std::string sequence = configStringCopy(config_entry::kJvmSearchSequence);
+    const std::string minimumText = configStringCopy(config_entry::kMinimumJavaVersion);
+    const std::string maximumText = configStringCopy(config_entry::kMaximumJavaVersion);
     logLine(L"MinVersion: %S, MaxVersion: %S", minimumText.c_str(), maximumText.c_str());
     const Bounds bounds{parseVersion(minimumText), parseVersion(maximumText)};
-    Search search(result, bounds);
-
-    const std::string preferred = locationFileLine(L"pref_jre.cfg");
-    if (!preferred.empty()) {
-        logLine(L"Has preferred location %S", preferred.c_str());
-        if (search.directory(preferred, false)) {
-            logLine(L"Using preferred location");
-            if (search.load(2, &preferred))
-                return result;
-        }
-    }
-
-    if (launcherProgram() == LauncherProgram::Setup) {
-        const std::string extracted = extractionLocationLine();
-        if (!extracted.empty()) {
-            logLine(L"Has installer location %S", extracted.c_str());
-            if (search.directory(extracted, false)) {
-                logLine(L"Using preferred location");
-                if (search.load(2, &extracted))
-                    return result;
-            }
-        }
-    }
-
-    const std::vector<SearchEntry> entries = splitSearchSequence(sequence);
-    for (const SearchEntry& entry : entries) {
-        std::string text = entry.text;
-        expandLauncherVariables(text);
-        logLine(L"Testing location %S (type %c)", text.c_str(), static_cast<wchar_t>(static_cast<unsigned char>(entry.letter)));
-        switch (entry.letter) {
-        case 'A':
-        case 'B':
-        case 'R':
-            if (search.directory(text, false) && search.load(2, &text))
-                return result;
-            break;
-        case 'E': {
-            Candidate found = search.current();
-            if (search.candidate(checkEnvironment(text.c_str(), found, bounds), found) && search.load(3, &text))
-                return result;
-            break;
-        }
-        case 'S': {
-            Candidate found = search.current();
-            if (search.candidate(checkSearchPath(found, bounds), found) && search.load(1, &text))
-                return result;
-            break;
-        }
-        case 'Y':
-            if (registrySearch(result, bounds) && search.load(4, nullptr))
-                return result;
-            break;
-        default:
-            break;
-        }
-    }
-
-    const std::string installer = locationFileLine(L"inst_jre.cfg");
-    if (!installer.empty()) {
-        logLine(L"Has installer location %S", installer.c_str());
-        if (search.directory(installer, false)) {
-            logLine(L"Using installer location");
-            if (search.load(2, &installer))
-                return result;
-        }
-    }
-
-    for (const SearchEntry& entry : entries) {
-        if (entry.letter != 'A' && entry.letter != 'B' && entry.letter != 'R')
-            continue;
-        // A runtime shipped beside the application (B) is taken wherever it is.
-        if (entry.letter != 'B' && isFallbackAbsolutePath(entry.text))
-            continue;
-        logLine(L"Testing relative location %S", entry.text.c_str());
-        search.directory(entry.text, true);
-        if (!pathExists(result.javaExe))
-            continue;
-        logLine(L"%S exists", result.javaExe.c_str());
-        if (search.load(2, &entry.text))
-            return result;
-    }
-
-    const struct {
-        HKEY root;
-        const wchar_t* line;
-    } previous[] = {
-        {HKEY_CURRENT_USER, L"found JRE from previous installation (user) %S"},
-        {HKEY_LOCAL_MACHINE, L"found JRE from previous installation (machine) %S"},
-    };
-    for (const auto& installation : previous) {
-        Candidate found = search.current();
-        if (search.candidate(previousInstallation(installation.root, found, bounds), found)) {
-            logLine(installation.line, result.javaExe.c_str());
-            if (search.load(4, nullptr))
-                return result;
-        }
-    }
-
-    logLine(L"Search sequence finished");
-    for (const char* variable : {"VEXON_JAVA_HOME", "SEALDECK_JAVA_HOME"}) {
-        Candidate found = search.current();
-        const std::string name = variable;
-        if (search.candidate(checkEnvironment(variable, found, bounds), found) && search.load(3, &name))
-            return result;
-    }
-    return result;
+    Search search(bounds);
+    runSearch(search, splitSearchSequence(sequence));
+    return std::move(search.result());
 }
 
 bool checkJavaExe(std::string& javaExe, std::string& version, const VersionVector& minimum,
                   const VersionVector& maximum, bool allowBeta, bool useCache)
 {
-    g_useVersionCache = useCache;
     logLine(L"checkJavaExe (%S, [out], %d, %d, %d)", javaExe.c_str(), static_cast<int>(minimum.size()),
             static_cast<int>(maximum.size()), allowBeta ? 1 : 0);
     const std::string normalised = fullPath(javaExe, false);
@@ -473,7 +461,7 @@ bool checkJavaExe(std::string& javaExe, std::string& version, const VersionVecto
         version.clear();
         bool known = false;
         std::string cached;
-        if (g_useVersionCache && readCachedVersion(javaExe, lastWrite, cached) && cached != "1.0.0") {
+        if (useCache && readCachedVersion(javaExe, lastWrite, cached) && cached != "1.0.0") {
             version = cached;
             logLine(L"got version from registry %S", version.c_str());
             known = true;
@@ -485,21 +473,20 @@ bool checkJavaExe(std::string& javaExe, std::string& version, const VersionVecto
             logLine(L"couldn't get version");
         }
         if (known) {
-            if (!allowBeta && configInt(130) == 0 && isPreReleaseVersion(version)) {
+            if (!allowBeta && configInt(config_entry::kAllowPreReleaseJava) == 0 && isPreReleaseVersion(version)) {
                 logLine(L"beta vm not allowed");
             } else {
                 const VersionVector parsed = parseVersion(version);
                 accepted = versionWithinBound(minimum, parsed, false, false) &&
                            versionWithinBound(maximum, parsed, true, false);
             }
-            if (accepted && configInt(107) == 1) {
+            if (accepted && configInt(config_entry::kApplicationKind) == 1) {
                 javaExe = windowedJavaExe(javaExe);
                 accepted = pathExists(javaExe);
             }
         }
     }
     logLine(L"checkJavaExe returning %d", accepted ? 1 : 0);
-    g_useVersionCache = true;
     return accepted;
 }
 

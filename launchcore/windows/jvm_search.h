@@ -7,14 +7,22 @@
 #include <string>
 
 #include "launchcore/version_rules.h"
+#include "launchcore/windows/jvm_library.h"
 
-// Where a runtime was found: 0 none passed its checks, 1 the search path, 2 a directory,
-// 3 an environment variable, 4 the registry or an earlier installation.
+// Where a runtime was found; the kind picks the message shown when its VM cannot be used.
+enum class JvmLocationKind {
+    None,                 // nothing passed its checks
+    SearchPath,
+    Directory,
+    EnvironmentVariable,
+    Registry,             // the registry or an earlier installation
+};
+
 struct JvmSearchResult {
-    HMODULE library = nullptr;  // the loaded jvm.dll, nullptr when none loaded
+    JvmLibrary library;         // the loaded jvm.dll; library.module is nullptr when none loaded
     std::string javaExe;        // full, lower-case; javaw.exe for GUI applications
     std::string version;
-    int locationKind = 0;
+    JvmLocationKind locationKind = JvmLocationKind::None;
     std::string locationText;   // the directory, variable name or entry text for messages
 };
 

@@ -4,7 +4,7 @@
 
 #include "launchcore/locale_table.h"
 #include "launchcore/windows/log/diagnostic_log.h"
-#include "launchcore/windows/base/handles.h"
+#include "launchcore/windows/base/late_binding.h"
 #include "launchcore/windows/base/text_conversion.h"
 
 namespace {
@@ -15,11 +15,7 @@ using GetUserDefaultUILanguageFn = LANGID(WINAPI*)();
 // format locale decides.
 bool displayLanguage(LANGID& languageId)
 {
-    unique_hmodule kernel(LoadLibraryA("Kernel32.DLL"));
-    if (!kernel)
-        return false;
-    const auto query = reinterpret_cast<GetUserDefaultUILanguageFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel.get(), "GetUserDefaultUILanguage")));
+    const auto query = lateBound<GetUserDefaultUILanguageFn>(L"kernel32.dll", "GetUserDefaultUILanguage");
     if (query == nullptr)
         return false;
     languageId = query();

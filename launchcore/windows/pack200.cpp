@@ -10,6 +10,8 @@
 #include "launchcore/windows/exit/fatal_exit.h"
 #include "launchcore/windows/messages/error_display.h"
 #include "launchcore/windows/base/handles.h"
+#include "launchcore/windows/base/process_launch.h"
+#include "launchcore/windows/base/text_conversion.h"
 #include "launchcore/windows/process_paths.h"
 
 namespace {
@@ -83,28 +85,23 @@ void unpackPackFile(const std::string& runtimeDirectory, const std::string& pack
     logLine(L"unpack200: %S", program.c_str());
     logLine(L"command line: %S", commandLine.c_str());
 
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION info{};
-    std::vector<char> writableCommandLine(commandLine.begin(), commandLine.end());
-    writableCommandLine.push_back('\0');
-    if (!CreateProcessA(program.c_str(), writableCommandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS,
-                        nullptr, nullptr, &startup, &info)) {
+    ProcessLaunch launch;
+    launch.applicationName = widenAnsi(program);
+    launch.commandLine = widenAnsi(commandLine);
+    launch.hidden = true;
+    launch.inheritHandles = true;
+    const StartedProcess unpacker = startProcess(launch);
+    if (!unpacker) {
         logLine(L"could not create unpack process");
+        logError(L"CreateProcess failed (%d)", static_cast<int>(unpacker.error));
         fatalMessage(1009, "20");
     }
-    unique_handle process(info.hProcess);
-    unique_handle thread(info.hThread);
 
     logLine(L"waiting for unpack200 to finish");
-    WaitForSingleObject(process.get(), INFINITE);
+    const ProcessWait waited = waitForProcess(unpacker.process.get(), INFINITE, false);
     logLine(L"unpack done");
 
-    DWORD exitCode = 0;
-    if (!GetExitCodeProcess(process.get(), &exitCode))
-        exitCode = static_cast<DWORD>(-1);
+    const DWORD exitCode = waited.exitCodeRead ? waited.exitCode : static_cast<DWORD>(-1);
     if (exitCode != 0) {
         // The pack is the only copy of this jar: keep it, and drop the partial jar, which
         // would otherwise count as restored on the next run.

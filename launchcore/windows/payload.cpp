@@ -5,6 +5,7 @@
 
 #include "launchcore/appended_data_format.h"
 #include "launchcore/configuration.h"
+#include "launchcore/configuration_entries.h"
 #include "launchcore/payload_names.h"
 #include "launchcore/windows/appended_data.h"
 #include "launchcore/windows/base/handles.h"
@@ -33,7 +34,7 @@ void createNameDirectories(const std::string& base, std::string_view name)
 int extractPayload(bool createDirectory)
 {
     logLine(L"extracting files");
-    const int32_t count = configInt(2002);
+    const int32_t count = configInt(config_entry::kIncludedFileCount);
     logLine(L"Included files: %d", static_cast<int>(count));
     if (count <= 0) {
         if (createDirectory)
@@ -41,7 +42,7 @@ int extractPayload(bool createDirectory)
         return 0;
     }
 
-    const std::vector<std::string> names = payloadFileNames(configValue(2003), count);
+    const std::vector<std::string> names = payloadFileNames(configValue(config_entry::kIncludedFileList), count);
     // The names come from the executable's own data, which a checksum does not protect:
     // every one is checked before the first directory or file exists.
     for (const std::string& name : names) {

@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "launchcore/configuration.h"
+#include "launchcore/configuration_entries.h"
 #include "launchcore/windows/base/wide_format.h"
 #include "launchcore/windows/log/diagnostic_log.h"
 
 namespace {
 
-constexpr int32_t kApplicationKindEntry = 107;
 // Long enough for the console host to retitle its window before FindWindow looks.
 constexpr DWORD kConsoleTitleDelayMs = 40;
 
@@ -82,7 +82,7 @@ std::string consoleTitle()
 // shows need not be the one GetConsoleWindow names.
 HWND findOwnConsoleWindow()
 {
-    if (configInt(kApplicationKindEntry) == 1)
+    if (configInt(config_entry::kApplicationKind) == 1)
         return nullptr;
     const std::string saved = consoleTitle();
     if (saved.empty())

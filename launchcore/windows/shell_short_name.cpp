@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "launchcore/windows/log/diagnostic_log.h"
 #include "launchcore/windows/base/handles.h"
+#include "launchcore/windows/base/process_launch.h"
 #include "launchcore/windows/base/system_text.h"
 #include "launchcore/windows/base/wide_format.h"
 
@@ -35,22 +38,20 @@ std::string shortNameFromCommand(std::wstring commandLine)
         return {};
     }
 
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nullptr;
-    startup.hStdOutput = writeEnd.get();
-    startup.hStdError = writeEnd.get();
+    ProcessLaunch launch;
+    launch.commandLine = std::move(commandLine);
+    launch.standardOutput = writeEnd.get();
+    launch.standardError = writeEnd.get();
+    launch.creationFlags = CREATE_NO_WINDOW;
+    launch.inheritHandles = true;
 
-    logLine(L"executing %s", commandLine.c_str());
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-            &startup, &info)) {
+    logLine(L"executing %s", launch.commandLine.c_str());
+    const StartedProcess child = startProcess(launch);
+    if (!child) {
         logLine(L"could not execute cmd.exe");
+        logLine(L"CreateProcess error (%d)", static_cast<int>(child.error));
         return {};
     }
-    unique_handle process(info.hProcess);
-    unique_handle thread(info.hThread);
     // Our copy of the write end would keep the pipe open after the child has finished.
     writeEnd.reset();
 
@@ -67,15 +68,13 @@ std::string shortNameFromCommand(std::wstring commandLine)
     logLine(L"finished reading from cmd.exe %d \"%S\"", static_cast<int>(total), output.c_str());
     readEnd.reset();
 
-    const bool ended = WaitForSingleObject(process.get(), kExitWaitMilliseconds) == WAIT_OBJECT_0;
-    DWORD exitCode = STILL_ACTIVE;
-    GetExitCodeProcess(process.get(), &exitCode);
-    logLine(L"Exit Code %d", static_cast<int>(exitCode));
-    if (!ended) {
+    const ProcessWait waited = waitForProcess(child.process.get(), kExitWaitMilliseconds, true);
+    logLine(L"Exit Code %d", static_cast<int>(waited.exitCode));
+    if (!waited.ended()) {
         logLine(L"Terminating process");
-        TerminateProcess(process.get(), 1);
         return {};
     }
+    const DWORD exitCode = waited.exitCode;
     if (exitCode != 0 || total <= kMinimumOutput)
         return {};
 

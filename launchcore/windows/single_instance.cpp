@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "launchcore/configuration.h"
+#include "launchcore/configuration_entries.h"
 #include "launchcore/instance_name.h"
 #include "launchcore/text.h"
 #include "launchcore/windows/exit/fatal_exit.h"
@@ -15,10 +16,6 @@
 #include "launchcore/windows/base/text_conversion.h"
 
 namespace {
-
-constexpr int32_t kGlobalNamespaceEntry = 158;
-constexpr int32_t kSingleInstanceEntry = 10005;
-constexpr int32_t kBringToFrontEntry = 10007;
 
 constexpr int kPidReadRetries = 50;
 constexpr DWORD kPidRetryDelayMs = 100;
@@ -166,9 +163,9 @@ bool processImageMatches(DWORD pid, const std::string& identity)
 void enforceSingleInstance()
 {
     const std::string identity = launcherIdentity();
-    const bool globalNamespace = configInt(kGlobalNamespaceEntry) != 0;
+    const bool globalNamespace = configInt(config_entry::kGlobalSingleInstance) != 0;
 
-    if (configInt(kSingleInstanceEntry) == 0) {
+    if (configInt(config_entry::kSingleInstance) == 0) {
         InstanceSemaphore semaphore = createInstanceSemaphore(identity, globalNamespace, true);
         logSemaphore(semaphore);
         g_semaphoreName = semaphore.name;
@@ -184,7 +181,7 @@ void enforceSingleInstance()
         semaphore.handle.reset();
         const DWORD pid = waitForOtherInstancePid(identity);
         logLine(L"other pid %d", static_cast<int>(pid));
-        if (pid != 0 && configInt(kBringToFrontEntry) != 0)
+        if (pid != 0 && configInt(config_entry::kBringInstanceToFront) != 0)
             bringProcessWindowsToFront(pid, true);
         logLine(L"exiting");
         exitWithCleanup(0);

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 
+#include "launchcore/configuration_entries.h"
 #include "launchcore/command_line.h"
 #include "launchcore/configuration.h"
 #include "launchcore/windows/appended_data.h"
+#include "launchcore/windows/base/late_binding.h"
 #include "launchcore/windows/base/text_conversion.h"
 #include "launchcore/windows/log/diagnostic_log.h"
 #include "launchcore/windows/log/temporary_directory.h"
@@ -29,7 +31,7 @@ bool isKeepLogSwitch(const std::wstring& argument)
 
 void changeWorkingDirectory()
 {
-    std::wstring directory = configStringWide(146);
+    std::wstring directory = configStringWide(config_entry::kWorkingDirectory);
     if (directory.size() > kWorkingDirectoryUnits)
         directory.resize(kWorkingDirectoryUnits);
     if (directory.empty()) {
@@ -110,7 +112,7 @@ void commonStartup(HINSTANCE instance, std::vector<std::wstring> arguments, bool
 
     setInstanceHandle(instance);
     char kind[2] = {};
-    configString(2001, kind, sizeof(kind));
+    configString(config_entry::kProductKind, kind, sizeof(kind));
     setProductKindLetter(kind[0]);
 
     if (!languageRestart())
@@ -122,14 +124,8 @@ void commonStartup(HINSTANCE instance, std::vector<std::wstring> arguments, bool
 
 void initCommonControls()
 {
-    HMODULE comctl = GetModuleHandleA("comctl32.dll");
-    // System32 only: a comctl32.dll planted beside the installer must never load. The
-    // library stays loaded for the life of the process.
-    if (!comctl)
-        comctl = LoadLibraryExA("comctl32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!comctl)
-        return;
+    // Late bound: a comctl32.dll planted beside the installer must never load.
     using InitCommonControlsFn = void(WINAPI*)();
-    if (const auto init = reinterpret_cast<InitCommonControlsFn>(GetProcAddress(comctl, "InitCommonControls")))
+    if (const auto init = lateBound<InitCommonControlsFn>(L"comctl32.dll", "InitCommonControls"))
         init();
 }

@@ -9,6 +9,7 @@
 
 #include "launchcore/command_line.h"
 #include "launchcore/configuration.h"
+#include "launchcore/configuration_entries.h"
 #include "launchcore/text.h"
 #include "launchcore/vm_option_grammar.h"
 #include "launchcore/windows/messages/message_texts.h"
@@ -23,12 +24,6 @@
 #include "launchcore/windows/variable_expansion.h"
 
 namespace {
-
-constexpr int32_t kOptionTextEntry = 123;
-constexpr int32_t kJavaArgumentsEntry = 125;
-constexpr int32_t kClassPathEntry = 121;
-constexpr int32_t kVersionLineCountEntry = 10200;
-constexpr int32_t kFirstVersionPrefixEntry = 10201;
 
 // The files being read, outermost first, each as a normalised full path (empty when the
 // path is not known). Includes that lead back to one of them, or nest deeper than the
@@ -116,7 +111,7 @@ void addOptionText(std::wstring text, OptionList& options, ClasspathSlots& slots
 
 void addVersionSpecificOptions(OptionList& options, ClasspathSlots& slots)
 {
-    const int32_t count = configInt(kVersionLineCountEntry);
+    const int32_t count = configInt(config_entry::kVersionOptionLineCount);
     if (count <= 0)
         return;
     const std::string& version = selectedRuntimeVersion();
@@ -124,7 +119,7 @@ void addVersionSpecificOptions(OptionList& options, ClasspathSlots& slots)
     if (version.empty())
         return;
     for (int64_t i = 0; i < count; ++i) {
-        const int64_t prefixId = kFirstVersionPrefixEntry + 2 * i;
+        const int64_t prefixId = config_entry::kFirstVersionPrefix + 2 * i;
         if (prefixId + 1 > INT32_MAX)
             return;
         const std::string& prefix = configValue(static_cast<int32_t>(prefixId));
@@ -229,7 +224,7 @@ VmOptionsFile openDefaultVmOptionsFile()
 void collectConfiguredVmOptions(const std::vector<std::wstring>& programArguments, OptionList& options,
                                 ClasspathSlots& slots)
 {
-    addOptionText(configStringWide(kOptionTextEntry), options, slots, L"adding options");
+    addOptionText(configStringWide(config_entry::kVmOptions), options, slots, L"adding options");
     addVersionSpecificOptions(options, slots);
 
     std::vector<std::u16string> arguments;
@@ -237,7 +232,7 @@ void collectConfiguredVmOptions(const std::vector<std::wstring>& programArgument
     for (const std::wstring& argument : programArguments)
         arguments.push_back(toU16(argument));
 
-    if (configInt(kJavaArgumentsEntry) != 0)
+    if (configInt(config_entry::kDashJVmOptions) != 0)
         for (const std::u16string& line : javaOptionArguments(arguments))
             processOptionLine(nullptr, toWide(line), options, slots);
 
@@ -295,7 +290,7 @@ void appendPathEntries(int32_t entryId, std::string& path)
         }
         case 'S': {
             const std::string directory = resolvePath(name);
-            if (entryId == kClassPathEntry) {
+            if (entryId == config_entry::kClassPath) {
                 found = appendArchivesOfDirectory(directory, "jar", path);
                 appendArchivesOfDirectory(directory, "zip", path);
             } else {

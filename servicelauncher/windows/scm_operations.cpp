@@ -3,9 +3,11 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "launchcore/configuration_entries.h"
 #include "launchcore/windows/messages/message_texts.h"
 #include "launchcore/windows/log/diagnostic_log.h"
 #include "launchcore/windows/base/handles.h"
+#include "launchcore/windows/base/late_binding.h"
 #include "launchcore/windows/process_paths.h"
 #include "launchcore/windows/base/text_conversion.h"
 #include "launchcore/windows/base/wide_format.h"
@@ -20,11 +22,36 @@ constexpr DWORD kStopPollMs = 500;
 // The service name as the console lines show it (8-bit, like every line of the commands).
 std::string printableServiceName() { return narrowAnsi(serviceName()); }
 
-unique_sc_handle openManager(DWORD access) { return unique_sc_handle(OpenSCManagerA(nullptr, nullptr, access)); }
+// Logs the failure of a service-manager call with its error code and keeps that code: some
+// console lines print it after the log is written.
+void logFailure(const wchar_t* call)
+{
+    const DWORD error = GetLastError();
+    logError(L"%s failed (%d)", call, static_cast<int>(error));
+    SetLastError(error);
+}
+
+unique_sc_handle openManager(DWORD access)
+{
+    unique_sc_handle manager(OpenSCManagerA(nullptr, nullptr, access));
+    if (!manager)
+        logFailure(L"OpenSCManager");
+    return manager;
+}
 
 unique_sc_handle openService(const unique_sc_handle& manager, DWORD access)
 {
-    return unique_sc_handle(OpenServiceW(manager.get(), serviceName().c_str(), access));
+    unique_sc_handle service(OpenServiceW(manager.get(), serviceName().c_str(), access));
+    if (service)
+        return service;
+    // An install first removes a service of the same name, which usually does not exist.
+    const DWORD error = GetLastError();
+    if (error == ERROR_SERVICE_DOES_NOT_EXIST)
+        logLine(L"OpenService failed (%d)", static_cast<int>(error));
+    else
+        logFailure(L"OpenService");
+    SetLastError(error);
+    return service;
 }
 
 // Optional: the description is a nicety the service manager of old systems lacks.
@@ -34,9 +61,7 @@ void setServiceDescription(SC_HANDLE service)
     if (description.empty())
         return;
     using ChangeServiceConfig2WFunction = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
-    HMODULE advapi = GetModuleHandleW(L"advapi32.dll");
-    auto change = advapi ? reinterpret_cast<ChangeServiceConfig2WFunction>(GetProcAddress(advapi, "ChangeServiceConfig2W"))
-                         : nullptr;
+    const auto change = lateBound<ChangeServiceConfig2WFunction>(L"advapi32.dll", "ChangeServiceConfig2W");
     if (!change)
         return;
     SERVICE_DESCRIPTIONW info{description.data()};
@@ -64,7 +89,7 @@ int installService(DWORD startType)
         return 1;
     }
     const std::wstring binaryPath = formatWide(L"\"%s\"", moduleLongPath().c_str());
-    const std::wstring dependencies = toWide(serviceDependencyList(toU16(configStringWide(149))));
+    const std::wstring dependencies = toWide(serviceDependencyList(toU16(configStringWide(config_entry::kServiceDependencies))));
     const std::wstring& name = serviceName();
     unique_sc_handle service(CreateServiceW(manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
                                             SERVICE_WIN32_OWN_PROCESS, startType, SERVICE_ERROR_NORMAL,
@@ -92,7 +117,10 @@ int uninstallService(bool print)
         return 1;
     }
     unique_sc_handle service = openService(manager, DELETE);
-    if (!service || !DeleteService(service.get())) {
+    const bool deleted = service && DeleteService(service.get());
+    if (service && !deleted)
+        logFailure(L"DeleteService");
+    if (!deleted) {
         if (print)
             printConsole("Could not delete service.\n");
         return 1;
@@ -134,6 +162,7 @@ StopOutcome stopServiceOutcome(bool print)
         printConsole("Service is already stopped.\n");
         return StopOutcome::AlreadyStopped;
     }
+    logFailure(L"ControlService");
     if (print)
         printConsole("Could not stop service.\n");
     return StopOutcome::Failed;
@@ -148,14 +177,18 @@ int stopService(bool print)
 bool waitForServiceStop(SC_HANDLE service)
 {
     SERVICE_STATUS status{};
-    if (!QueryServiceStatus(service, &status))
+    if (!QueryServiceStatus(service, &status)) {
+        logFailure(L"QueryServiceStatus");
         return false;
+    }
     DWORD noteTick = GetTickCount();
     DWORD noteCheckpoint = status.dwCheckPoint;
     while (status.dwCurrentState == SERVICE_STOP_PENDING) {
         Sleep(kStopPollMs);
-        if (!QueryServiceStatus(service, &status))
+        if (!QueryServiceStatus(service, &status)) {
+            logFailure(L"QueryServiceStatus");
             return false;
+        }
         if (status.dwCheckPoint > noteCheckpoint) {
             noteTick = GetTickCount();
             noteCheckpoint = status.dwCheckPoint;
@@ -163,6 +196,8 @@ bool waitForServiceStop(SC_HANDLE service)
             break;
         }
     }
+    if (status.dwCurrentState != SERVICE_STOPPED)
+        logError(L"service still in state %d after its wait hint", static_cast<int>(status.dwCurrentState));
     return status.dwCurrentState == SERVICE_STOPPED;
 }
 
@@ -193,6 +228,7 @@ int startService(const std::vector<std::wstring>& arguments)
         printConsole("Service is already running.\n");
         return 0;
     }
+    logError(L"StartService failed (%d)", static_cast<int>(error));
     printConsole("Could not start service. Error code: %d\n", static_cast<int>(error));
     return 1;
 }
@@ -207,6 +243,8 @@ int printServiceStatus()
     unique_sc_handle service = openService(manager, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS);
     SERVICE_STATUS status{};
     if (!service || !QueryServiceStatus(service.get(), &status)) {
+        if (service)
+            logFailure(L"QueryServiceStatus");
         printConsole("Could not get status.\n");
         return 1;
     }
@@ -230,6 +268,7 @@ int printServiceStatus()
                                       static_cast<DWORD>(buffer.size()), &needed);
     }
     if (!queried) {
+        logFailure(L"QueryServiceConfig");
         printConsole("Could not get config (%d, %d).\n", static_cast<int>(GetLastError()), static_cast<int>(needed));
         return 1;
     }

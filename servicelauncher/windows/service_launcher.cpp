@@ -5,6 +5,7 @@
 
 #include "launchcore/command_line.h"
 #include "launchcore/configuration.h"
+#include "launchcore/configuration_entries.h"
 #include "launchcore/windows/JavaVMLauncher.h"
 #include "launchcore/windows/messages/message_texts.h"
 #include "launchcore/windows/exit/fatal_exit.h"
@@ -23,7 +24,10 @@
 
 namespace {
 
-DWORD installStartType() { return installsWithAutoStart(configInt(107)) ? SERVICE_AUTO_START : SERVICE_DEMAND_START; }
+DWORD installStartType()
+{
+    return installsWithAutoStart(configInt(config_entry::kApplicationKind)) ? SERVICE_AUTO_START : SERVICE_DEMAND_START;
+}
 
 int runServiceDispatcher()
 {
@@ -123,7 +127,7 @@ int serviceLauncherMain(HMODULE module)
     // left to the Java application.
     setServiceMode(true);
     commonStartup(module, {}, false);
-    setServiceName(configStringWide(101));
+    setServiceName(configStringWide(config_entry::kApplicationName));
     const wchar_t* commandLine = GetCommandLineW();
     logLine(L"command line %s", commandLine);
 

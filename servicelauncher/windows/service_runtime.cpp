@@ -2,11 +2,13 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "launchcore/command_line.h"
 #include "launchcore/windows/log/diagnostic_log.h"
 #include "launchcore/windows/base/handles.h"
+#include "launchcore/windows/base/process_launch.h"
 #include "launchcore/windows/process_paths.h"
 #include "launchcore/windows/base/text_conversion.h"
 #include "servicelauncher/service_control_state.h"
@@ -48,23 +50,28 @@ DWORD WINAPI consumeChildOutput(LPVOID pipe)
 
 PipeHandle createWorker()
 {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = g_launch.inputRead.get();
-    startup.hStdOutput = g_launch.outputWrite.get();
-    startup.hStdError = g_launch.outputWrite.get();
-    PROCESS_INFORMATION info{};
+    ProcessLaunch launch;
     // The own module, not element 0 of the command line: with an unquoted image path that
     // element is only the part before the first blank (C:\Program), and CreateProcess would
     // run whatever program lies there.
-    if (!CreateProcessW(moduleLongPath().c_str(), g_launch.commandLine.data(), nullptr, nullptr, TRUE,
-                        g_launch.priorityClass | DETACHED_PROCESS, nullptr, nullptr, &startup, &info)) {
-        logLine(L"could not start process %s (%d)", g_launch.commandLine.c_str(), static_cast<int>(GetLastError()));
+    launch.applicationName = moduleLongPath();
+    launch.commandLine = g_launch.commandLine;
+    launch.standardInput = g_launch.inputRead.get();
+    launch.standardOutput = g_launch.outputWrite.get();
+    launch.standardError = g_launch.outputWrite.get();
+    launch.creationFlags = g_launch.priorityClass | DETACHED_PROCESS;
+    launch.inheritHandles = true;
+    // An empty name would let the command line choose the program after all.
+    StartedProcess worker;
+    worker.error = ERROR_FILE_NOT_FOUND;
+    if (!launch.applicationName.empty())
+        worker = startProcess(launch);
+    if (!worker) {
+        logLine(L"could not start process %s (%d)", g_launch.commandLine.c_str(), static_cast<int>(worker.error));
         return 0;
     }
-    g_launch.process.reset(info.hProcess);
-    g_launch.thread.reset(info.hThread);
+    g_launch.process = std::move(worker.process);
+    g_launch.thread = std::move(worker.thread);
     // Only the worker may hold these ends: its output must reach end-of-file when it exits,
     // and a write to the input of a dead worker must fail.
     g_launch.outputWrite.reset();
@@ -199,8 +206,10 @@ void WINAPI serviceMainProc(DWORD argumentCount, LPWSTR* arguments)
 
     ServiceControlState& state = serviceState();
     g_statusHandle = RegisterServiceCtrlHandlerW(serviceName().c_str(), serviceControlHandler);
-    if (!g_statusHandle)
+    if (!g_statusHandle) {
+        logError(L"RegisterServiceCtrlHandler failed (%d)", static_cast<int>(GetLastError()));
         return;
+    }
     state.reportRunning();
 
     if (!buildCommandLine(argumentCount, arguments) || !createWorkerPipes()) {
@@ -217,10 +226,8 @@ void WINAPI serviceMainProc(DWORD argumentCount, LPWSTR* arguments)
     logLine(L"registering ConsoleCtrlHandler");
     SetConsoleCtrlHandler(ignoreConsoleEvent, TRUE);
 
-    WaitForSingleObject(g_launch.process.get(), INFINITE);
-    DWORD exitCode = 0;
-    if (!GetExitCodeProcess(g_launch.process.get(), &exitCode))
-        exitCode = GetLastError();
+    const ProcessWait waited = waitForProcess(g_launch.process.get(), INFINITE, false);
+    const DWORD exitCode = waited.exitCodeRead ? waited.exitCode : waited.error;
     logLine(L"process terminated with exit code %d", static_cast<int>(exitCode));
     state.workerEnded(exitCode);
 

@@ -58,7 +58,6 @@ protected:
         for (const char* name : {"SLDK_JAVA_BANNER", "SLDK_JAVA_VERSION_LINE", "SLDK_JAVA_EXIT", "SLDK_JAVA_SLEEP_MS"})
             setEnvironment(name, nullptr);
         installConfiguration({}, {});
-        setVersionQueryTimeout(kDefaultVersionQueryTimeoutMs);
         home_ = root_ + "\\rt";
         ASSERT_TRUE(layOutStandinRuntime(home_));
         exe_ = home_ + "\\bin\\java.exe";
@@ -67,7 +66,6 @@ protected:
     {
         setEnvironment("SLDK_JAVA_RUNS", nullptr);
         setEnvironment("SLDK_JAVA_SLEEP_MS", nullptr);
-        setVersionQueryTimeout(kDefaultVersionQueryTimeoutMs);
         removeDirectoryTree(root_);
     }
 
@@ -153,9 +151,8 @@ TEST_F(JvmSearchVersion, FailedRunsAreRememberedAndTimeoutsTerminated)
     ASSERT_TRUE(writeTextFile(home_ + "\\bin\\java-exit.txt", "0"));
     ASSERT_TRUE(touchFile(exe_));
     setEnvironment("SLDK_JAVA_SLEEP_MS", "20000");
-    setVersionQueryTimeout(300);
     const DWORD start = GetTickCount();
-    EXPECT_FALSE(check(version));
+    EXPECT_FALSE(queryJavaVersion(exe_, lastWriteOf(exe_), version, 300));
     EXPECT_LT(GetTickCount() - start, 10000u);
     ASSERT_TRUE(readVersionCacheEntry(exe_, cached));
     EXPECT_EQ(cached, "1.0.0") << "entry of the old last-write time left alone";
@@ -163,7 +160,6 @@ TEST_F(JvmSearchVersion, FailedRunsAreRememberedAndTimeoutsTerminated)
     // The cache entry still carries the old time, so it does not count for the new one.
     std::string path = exe_;
     setEnvironment("SLDK_JAVA_SLEEP_MS", nullptr);
-    setVersionQueryTimeout(kDefaultVersionQueryTimeoutMs);
     EXPECT_TRUE(checkJavaExe(path, stale, {}, {}, true, true));
 }
 

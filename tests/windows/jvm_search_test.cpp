@@ -128,7 +128,6 @@ protected:
         deleteLocatedJvms();
         setLauncherProgram(LauncherProgram::Setup);
         setExtractionDirectory({});
-        setVersionQueryTimeout(kDefaultVersionQueryTimeoutMs);
         appId_ = "sldk-test-app-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter);
         configure({});
     }
@@ -171,8 +170,8 @@ protected:
     JvmSearchResult search()
     {
         JvmSearchResult result = findJvm();
-        if (result.library)
-            loaded_.push_back(result.library);
+        if (result.library.module)
+            loaded_.push_back(result.library.module);
         return result;
     }
 
@@ -200,8 +199,8 @@ TEST_F(JvmSearch, EmptySequenceStillTriesEveryFixedPlaceInOrder)
 
     const size_t mark = logMark();
     const JvmSearchResult result = search();
-    EXPECT_EQ(result.library, nullptr);
-    EXPECT_EQ(result.locationKind, 0);
+    EXPECT_EQ(result.library.module, nullptr);
+    EXPECT_EQ(result.locationKind, JvmLocationKind::None);
 
     const std::vector<std::string> lines = logLinesSince(mark);
     const std::string expectedOrder[] = {
@@ -232,8 +231,10 @@ TEST_F(JvmSearch, EachSearchLetterFindsItsRuntime)
 {
     const struct {
         char letter;
-        int kind;
-    } cases[] = {{'A', 2}, {'B', 2}, {'R', 2}, {'E', 3}, {'S', 1}, {'Y', 4}};
+        JvmLocationKind kind;
+    } cases[] = {{'A', JvmLocationKind::Directory},           {'B', JvmLocationKind::Directory},
+                 {'R', JvmLocationKind::Directory},           {'E', JvmLocationKind::EnvironmentVariable},
+                 {'S', JvmLocationKind::SearchPath},          {'Y', JvmLocationKind::Registry}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(1, c.letter));
         const std::string home = runtime(std::string("rt_") + c.letter);
@@ -262,11 +263,11 @@ TEST_F(JvmSearch, EachSearchLetterFindsItsRuntime)
 
         const size_t mark = logMark();
         const JvmSearchResult result = search();
-        EXPECT_NE(result.library, nullptr);
+        EXPECT_NE(result.library.module, nullptr);
         EXPECT_EQ(result.locationKind, c.kind);
         EXPECT_EQ(result.javaExe, exeOf(home));
         EXPECT_EQ(result.version, "1.8.0_181");
-        if (c.kind != 4) {
+        if (c.kind != JvmLocationKind::Registry) {
             EXPECT_EQ(result.locationText, text);
         }
         const std::vector<std::string> lines = logLinesSince(mark);
@@ -313,14 +314,14 @@ TEST_F(JvmSearch, FallbackPassTakesRelativeEntriesAndAbsoluteBOnly)
         const std::vector<std::string> lines = logLinesSince(mark);
         const bool tested = findLine(lines, "Testing relative location " + c.entry.substr(1)) != std::string::npos;
         EXPECT_EQ(tested, c.tested) << joined(lines);
-        EXPECT_EQ(result.library != nullptr, c.taken);
+        EXPECT_EQ(result.library.module != nullptr, c.taken);
         if (c.taken) {
-            EXPECT_EQ(result.locationKind, 2);
+            EXPECT_EQ(result.locationKind, JvmLocationKind::Directory);
             EXPECT_EQ(result.locationText, c.entry.substr(1));
             EXPECT_EQ(result.javaExe, c.javaExe);
             EXPECT_NE(findLine(lines, c.javaExe + " exists"), std::string::npos) << joined(lines);
         } else {
-            EXPECT_EQ(result.locationKind, 0);
+            EXPECT_EQ(result.locationKind, JvmLocationKind::None);
         }
     }
 }
@@ -340,8 +341,8 @@ TEST_F(JvmSearch, JavaSoftEnumerationTriesByteOrderHighestFirst)
 
     const size_t mark = logMark();
     const JvmSearchResult result = search();
-    EXPECT_NE(result.library, nullptr);
-    EXPECT_EQ(result.locationKind, 4);
+    EXPECT_NE(result.library.module, nullptr);
+    EXPECT_EQ(result.locationKind, JvmLocationKind::Registry);
     EXPECT_EQ(result.javaExe, exeOf(home20));
     EXPECT_EQ(result.version, "1.8.0_20");
     const std::vector<std::string> lines = logLinesSince(mark);
@@ -402,10 +403,10 @@ TEST_F(JvmSearch, JdkOnlyNeedsToolsJar)
     const std::string withTools = runtime("jdk_full", full);
 
     configure({{128, "A" + withoutTools}, {131, "1"}});
-    EXPECT_EQ(search().locationKind, 0);
+    EXPECT_EQ(search().locationKind, JvmLocationKind::None);
     configure({{128, "A" + withTools}, {131, "1"}});
     const JvmSearchResult result = search();
-    EXPECT_NE(result.library, nullptr);
+    EXPECT_NE(result.library.module, nullptr);
     EXPECT_EQ(result.javaExe, exeOf(withTools, full));
 }
 
@@ -417,10 +418,10 @@ TEST_F(JvmSearch, GuiApplicationsNeedJavaw)
     const std::string with = runtime("javaw");
 
     configure({{128, "A" + without}, {107, "1"}});
-    EXPECT_EQ(search().library, nullptr);
+    EXPECT_EQ(search().library.module, nullptr);
     configure({{128, "A" + with}, {107, "1"}});
     const JvmSearchResult result = search();
-    EXPECT_NE(result.library, nullptr);
+    EXPECT_NE(result.library.module, nullptr);
     EXPECT_EQ(result.javaExe, fullLower(with + "\\bin\\javaw.exe"));
 
     // A path that already names javaw.exe stays as it is.
@@ -452,7 +453,7 @@ TEST_F(JvmSearch, PreReleaseBuildsOnlyWhereAllowed)
         SCOPED_TRACE(c.sequence + " beta " + c.allowed);
         configure({{128, c.sequence}, {130, c.allowed}, {126, "11"}});
         const size_t mark = logMark();
-        EXPECT_EQ(search().library != nullptr, c.found);
+        EXPECT_EQ(search().library.module != nullptr, c.found);
         const std::vector<std::string> lines = logLinesSince(mark);
         EXPECT_EQ(findLine(lines, "beta vm not allowed") != std::string::npos, !c.found) << joined(lines);
     }
@@ -473,8 +474,8 @@ TEST_F(JvmSearch, PreviousInstallationsSkipMismatchesAndReportTheirRuntime)
 
     const size_t mark = logMark();
     const JvmSearchResult result = search();
-    EXPECT_NE(result.library, nullptr);
-    EXPECT_EQ(result.locationKind, 4);
+    EXPECT_NE(result.library.module, nullptr);
+    EXPECT_EQ(result.locationKind, JvmLocationKind::Registry);
     EXPECT_EQ(result.javaExe, exeOf(second + "\\jre"));
     const std::vector<std::string> lines = logLinesSince(mark);
     EXPECT_NE(findLine(lines, "could not query value node 0"), std::string::npos) << joined(lines);
@@ -491,7 +492,7 @@ TEST_F(JvmSearch, BannerLinesBeforeTheVersionAreSkipped)
     setEnvironment("SLDK_JAVA_BANNER", "Picked up _JAVA_OPTIONS: -Xmx1g");
     configure({{128, "A" + home}, {126, "1.8"}, {127, "11"}});
     const JvmSearchResult result = search();
-    EXPECT_NE(result.library, nullptr);
+    EXPECT_NE(result.library.module, nullptr);
     EXPECT_EQ(result.version, "11.0.2\" 2019-01-1");
 }
 
@@ -509,8 +510,8 @@ TEST_F(JvmSearch, LibraryThatRefusesToLoadKeepsKindAndRestoresPath)
 
     const size_t mark = logMark();
     const JvmSearchResult result = search();
-    EXPECT_EQ(result.library, nullptr);
-    EXPECT_EQ(result.locationKind, 2);
+    EXPECT_EQ(result.library.module, nullptr);
+    EXPECT_EQ(result.locationKind, JvmLocationKind::Directory);
     EXPECT_EQ(result.locationText, home);
     EXPECT_EQ(environment("PATH"), longPath);
     const std::string crtPath = getenv("PATH") ? getenv("PATH") : "";
@@ -525,7 +526,7 @@ TEST_F(JvmSearch, LibraryThatRefusesToLoadKeepsKindAndRestoresPath)
     const std::string loading = runtime("loading");
     configure({{128, "A" + loading}});
     const JvmSearchResult loaded = search();
-    EXPECT_NE(loaded.library, nullptr);
+    EXPECT_NE(loaded.library.module, nullptr);
     EXPECT_EQ(environment("PATH"), longPath + ";" + fullLower(loading) + "\\bin");
 }
 
@@ -538,7 +539,7 @@ TEST_F(JvmSearch, SearchPathIgnoresJavaBesideTheLauncher)
     configure({{128, "S"}});
     const size_t mark = logMark();
     const JvmSearchResult result = search();
-    EXPECT_EQ(result.locationKind, 0);
+    EXPECT_EQ(result.locationKind, JvmLocationKind::None);
     EXPECT_EQ(findLine(logLinesSince(mark), "checkJavaExe ("), std::string::npos);
 }
 

@@ -443,6 +443,41 @@ TEST(LaunchScenario, NoRuntimeEndsWithExitOne)
     EXPECT_TRUE(traceLines(app.trace).empty());
 }
 
+// A jvm.dll that loads but is no VM: the run ends with exit 1, and before that the launcher
+// takes back the library's directory from PATH.
+TEST(LaunchScenario, LibraryWithoutTheVmEntryIsTakenBack)
+{
+    ScratchDirectory scratch;
+    const ServiceApp app = makeService(scratch.path());
+    ASSERT_FALSE(app.launcher.empty());
+    ASSERT_TRUE(CopyFileW((testProgramDirectory() + L"\\sldkinst.dll").c_str(),
+                          (app.directory + L"\\jre\\bin\\server\\jvm.dll").c_str(), FALSE));
+    const LauncherOutcome outcome =
+        runLauncher(app.launcher, scratch.subdirectory(L"tmp"), {L"/run"}, traceEnvironment(app));
+    EXPECT_EQ(outcome.process.exitCode, 1u) << describe(outcome);
+    EXPECT_NE(outcome.process.standardError.find("The JVM found at"), std::string::npos) << describe(outcome);
+    EXPECT_TRUE(traceLines(app.trace).empty());
+
+    const std::vector<std::string> lines = logLinesWithoutTime(singleLogText(outcome));
+    const ptrdiff_t missing = indexOf(lines, "ERROR: Could not load functions");
+    ASSERT_NE(missing, -1) << joined(lines);
+    EXPECT_EQ(indexOf(lines, "Loading of JVM-DLL successful"), -1) << joined(lines);
+    // The PATH the launcher had before it appended the runtime's bin directory is what it
+    // sets last, after the failure.
+    const std::string setting = "Setting PATH ";
+    std::vector<size_t> changes;
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].rfind(setting, 0) == 0 && lines[i].rfind("Setting PATH (native libs)", 0) != 0)
+            changes.push_back(i);
+    ASSERT_EQ(changes.size(), 2u) << joined(lines);
+    const std::string& appended = lines[changes[0]];
+    const std::string suffix = ";" + lowerAscii(toUtf8(app.directory)) + "\\jre\\bin";
+    ASSERT_GE(appended.size(), suffix.size());
+    EXPECT_EQ(lowerAscii(appended.substr(appended.size() - suffix.size())), suffix) << appended;
+    EXPECT_EQ(lines[changes[1]], appended.substr(0, appended.size() - suffix.size())) << joined(lines);
+    EXPECT_GT(static_cast<ptrdiff_t>(changes[1]), missing) << joined(lines);
+}
+
 // The stand-in's own guards, which make a launcher that breaks the JNI rules fail loudly:
 // a slot it does not implement, and a call while an exception is pending.
 TEST(LaunchScenario, StandinVmStopsOnUnimplementedSlotsAndPendingExceptions)

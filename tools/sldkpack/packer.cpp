@@ -1,6 +1,7 @@
 #include "tools/sldkpack/packer.h"
 
 #include "launchcore/appended_data_format.h"
+#include "launchcore/configuration_entries.h"
 #include "launchcore/crc32.h"
 
 #include <algorithm>
@@ -150,8 +151,8 @@ void setMessage(std::vector<std::pair<int32_t, std::u16string>>& messages, int32
 }
 
 size_t endOfLastSection(const std::vector<uint8_t>& stub) {
-    // The same walk the launcher makes at start-up: the last header in the section table
-    // decides, not the section whose raw data ends furthest back.
+    // These checks only name what is wrong with a bad stub; where the data goes is decided by
+    // the launcher's own walk, so the two cannot drift apart.
     if (stub.size() < 64 || stub[0] != 'M' || stub[1] != 'Z')
         throw PackError("not a PE file (no MZ header)");
     const uint64_t peOffset = u32At(stub, 60);
@@ -168,10 +169,9 @@ size_t endOfLastSection(const std::vector<uint8_t>& stub) {
                                 40 * static_cast<uint64_t>(sectionCount - 1);
     if (lastHeader + 40 > stub.size())
         throw PackError("not a PE file (section table runs past the end)");
-    const uint64_t rawSize = u32At(stub, lastHeader + 16);
-    const uint64_t rawOffset = u32At(stub, lastHeader + 20);
-    const uint64_t end = rawOffset + rawSize;
-    if (end > stub.size())
+    MemoryByteSource source(stub.data(), stub.size());
+    int64_t end = 0;
+    if (seekAppendedData(source, end))
         throw PackError("not a PE file (last section runs past the end)");
     return static_cast<size_t>(end);
 }
@@ -189,16 +189,16 @@ std::vector<uint8_t> buildLauncher(const std::vector<uint8_t>& stub, const Launc
 
     std::vector<std::pair<int32_t, std::string>> config = model.config;
     if (model.fillPayloadEntries && !model.files.empty()) {
-        if (!hasConfig(config, 2002))
-            config.emplace_back(2002, std::to_string(model.files.size()));
-        if (!hasConfig(config, 2003)) {
+        if (!hasConfig(config, config_entry::kIncludedFileCount))
+            config.emplace_back(config_entry::kIncludedFileCount, std::to_string(model.files.size()));
+        if (!hasConfig(config, config_entry::kIncludedFileList)) {
             std::string list;
             for (const auto& file : model.files) {
                 if (!list.empty())
                     list += ';';
                 list += file.name;
             }
-            config.emplace_back(2003, std::move(list));
+            config.emplace_back(config_entry::kIncludedFileList, std::move(list));
         }
     }
     putU32(out, static_cast<uint32_t>(checkedLength(config.size(), "the configuration record")));
@@ -233,65 +233,66 @@ std::vector<uint8_t> buildLauncher(const std::vector<uint8_t>& stub, const Launc
 }
 
 const std::vector<std::pair<std::string, int32_t>>& configNames() {
+    using namespace config_entry;
     static const std::vector<std::pair<std::string, int32_t>> names = {
-        {"application-name", 101},
-        {"redirect-stderr", 102},
-        {"stderr-file", 103},
-        {"redirect-stdout", 104},
-        {"stdout-file", 105},
-        {"launcher-flag", 106},
-        {"application-kind", 107},
-        {"splash-text-config", 108},
-        {"class-path", 121},
-        {"main-class", 122},
-        {"vm-options", 123},
-        {"application-arguments", 124},
-        {"dash-j-vm-options", 125},
-        {"min-java-version", 126},
-        {"max-java-version", 127},
-        {"jvm-search-sequence", 128},
-        {"allow-prerelease-java", 130},
-        {"jdk-required", 131},
-        {"module-path", 132},
-        {"main-class-in-module", 133},
-        {"working-directory", 146},
-        {"service-dependencies", 149},
-        {"runtime-download-url", 150},
-        {"runtime-archive-size", 151},
-        {"preferred-vm-type", 152},
-        {"runtime-pack200", 153},
-        {"add-dll-directories", 154},
-        {"no-progress-window", 155},
-        {"auto-download-runtime", 157},
-        {"global-single-instance", 158},
-        {"no-java-window-time-limit", 159},
-        {"installation-registry-name", 160},
-        {"prefer-installed-runtime", 161},
-        {"splash-second-flag", 163},
-        {"jvm-search-variant", 165},
-        {"read-default-vmoptions", 166},
-        {"product-kind", 2001},
-        {"included-file-count", 2002},
-        {"included-file-list", 2003},
-        {"runtime-preferences-directory", 10003},
-        {"native-library-directory", 10004},
-        {"single-instance", 10005},
-        {"bring-instance-to-front", 10007},
-        {"splash-line1-x", 10109},
-        {"splash-line1-y", 10110},
-        {"splash-line1-text", 10111},
-        {"splash-line1-font", 10112},
-        {"splash-line1-font-size", 10113},
-        {"splash-line1-color", 10114},
-        {"splash-line1-font-weight", 10115},
-        {"splash-line2-x", 10116},
-        {"splash-line2-y", 10117},
-        {"splash-line2-text", 10118},
-        {"splash-line2-font", 10119},
-        {"splash-line2-font-size", 10120},
-        {"splash-line2-color", 10121},
-        {"splash-line2-font-weight", 10122},
-        {"version-option-line-count", 10200},
+        {"application-name", kApplicationName},
+        {"redirect-stderr", kRedirectStandardError},
+        {"stderr-file", kStandardErrorFile},
+        {"redirect-stdout", kRedirectStandardOutput},
+        {"stdout-file", kStandardOutputFile},
+        {"launcher-flag", kLauncherFlag},
+        {"application-kind", kApplicationKind},
+        {"splash-text-config", kSplashTextConfiguration},
+        {"class-path", kClassPath},
+        {"main-class", kMainClass},
+        {"vm-options", kVmOptions},
+        {"application-arguments", kApplicationArguments},
+        {"dash-j-vm-options", kDashJVmOptions},
+        {"min-java-version", kMinimumJavaVersion},
+        {"max-java-version", kMaximumJavaVersion},
+        {"jvm-search-sequence", kJvmSearchSequence},
+        {"allow-prerelease-java", kAllowPreReleaseJava},
+        {"jdk-required", kJdkRequired},
+        {"module-path", kModulePath},
+        {"main-class-in-module", kMainClassInModule},
+        {"working-directory", kWorkingDirectory},
+        {"service-dependencies", kServiceDependencies},
+        {"runtime-download-url", kRuntimeDownloadUrl},
+        {"runtime-archive-size", kRuntimeArchiveSize},
+        {"preferred-vm-type", kPreferredVmType},
+        {"runtime-pack200", kRuntimePack200},
+        {"add-dll-directories", kAddDllDirectories},
+        {"no-progress-window", kNoProgressWindow},
+        {"auto-download-runtime", kAutoDownloadRuntime},
+        {"global-single-instance", kGlobalSingleInstance},
+        {"no-java-window-time-limit", kNoJavaWindowTimeLimit},
+        {"installation-registry-name", kInstallationRegistryName},
+        {"prefer-installed-runtime", kPreferInstalledRuntime},
+        {"splash-second-flag", kSplashSecondFlag},
+        {"jvm-search-variant", kJvmSearchVariant},
+        {"read-default-vmoptions", kReadDefaultVmOptions},
+        {"product-kind", kProductKind},
+        {"included-file-count", kIncludedFileCount},
+        {"included-file-list", kIncludedFileList},
+        {"runtime-preferences-directory", kRuntimePreferencesDirectory},
+        {"native-library-directory", kNativeLibraryDirectory},
+        {"single-instance", kSingleInstance},
+        {"bring-instance-to-front", kBringInstanceToFront},
+        {"splash-line1-x", kSplashLine1X},
+        {"splash-line1-y", kSplashLine1Y},
+        {"splash-line1-text", kSplashLine1Text},
+        {"splash-line1-font", kSplashLine1Font},
+        {"splash-line1-font-size", kSplashLine1FontSize},
+        {"splash-line1-color", kSplashLine1Color},
+        {"splash-line1-font-weight", kSplashLine1FontWeight},
+        {"splash-line2-x", kSplashLine2X},
+        {"splash-line2-y", kSplashLine2Y},
+        {"splash-line2-text", kSplashLine2Text},
+        {"splash-line2-font", kSplashLine2Font},
+        {"splash-line2-font-size", kSplashLine2FontSize},
+        {"splash-line2-color", kSplashLine2Color},
+        {"splash-line2-font-weight", kSplashLine2FontWeight},
+        {"version-option-line-count", kVersionOptionLineCount},
     };
     return names;
 }

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <utility>
+
+#include "launchcore/windows/base/late_binding.h"
 
 template <typename Traits>
 class unique_any {
@@ -83,6 +86,54 @@ struct local_mem {
     static pointer invalid() { return nullptr; }
     static void close(pointer h) { LocalFree(h); }
 };
+template <typename Interface>
+struct com {
+    using pointer = Interface*;
+    static pointer invalid() { return nullptr; }
+    static void close(pointer p) { p->Release(); }
+};
+// HINTERNET is spelled void* here: wininet.h and winhttp.h cannot share a translation unit.
+// Both libraries are late bound, and so are their close functions; a handle exists only
+// when the library was loaded, so the lookup finds it.
+struct internet {
+    using pointer = void*;
+    static pointer invalid() { return nullptr; }
+    static void close(pointer h)
+    {
+        if (const auto close = lateBound<BOOL(WINAPI*)(void*)>(L"wininet.dll", "InternetCloseHandle"))
+            close(h);
+    }
+};
+struct winhttp {
+    using pointer = void*;
+    static pointer invalid() { return nullptr; }
+    static void close(pointer h)
+    {
+        if (const auto close = lateBound<BOOL(WINAPI*)(void*)>(L"winhttp.dll", "WinHttpCloseHandle"))
+            close(h);
+    }
+};
+struct allocated_sid {
+    using pointer = PSID;
+    static pointer invalid() { return nullptr; }
+    static void close(pointer h) { FreeSid(h); }
+};
+struct hwnd {
+    using pointer = HWND;
+    static pointer invalid() { return nullptr; }
+    static void close(pointer h) { DestroyWindow(h); }
+};
+struct hicon {
+    using pointer = HICON;
+    static pointer invalid() { return nullptr; }
+    static void close(pointer h) { DestroyIcon(h); }
+};
+template <typename Object>
+struct gdi_object {
+    using pointer = Object;
+    static pointer invalid() { return nullptr; }
+    static void close(pointer h) { DeleteObject(h); }
+};
 } // namespace handle_traits
 
 using unique_handle = unique_any<handle_traits::kernel>;     // events, processes, threads, pipes
@@ -91,7 +142,37 @@ using unique_find = unique_any<handle_traits::find>;         // FindFirstFile re
 using unique_hkey = unique_any<handle_traits::hkey>;
 using unique_sc_handle = unique_any<handle_traits::sc_handle>;
 using unique_hmodule = unique_any<handle_traits::hmodule>;
-using unique_local_mem = unique_any<handle_traits::local_mem>;
+using unique_local_mem = unique_any<handle_traits::local_mem>; // also SIDs from ConvertStringSidToSid
+template <typename Interface>
+using unique_com = unique_any<handle_traits::com<Interface>>;
+using unique_hinternet = unique_any<handle_traits::internet>; // InternetOpen and the handles below it
+using unique_winhttp = unique_any<handle_traits::winhttp>;    // WinHttpOpen and the handles below it
+using unique_sid = unique_any<handle_traits::allocated_sid>;  // AllocateAndInitializeSid results
+using unique_hwnd = unique_any<handle_traits::hwnd>;
+using unique_hicon = unique_any<handle_traits::hicon>;
+using unique_hgdiobj = unique_any<handle_traits::gdi_object<HGDIOBJ>>;
+using unique_hfont = unique_any<handle_traits::gdi_object<HFONT>>;
+using unique_hbitmap = unique_any<handle_traits::gdi_object<HBITMAP>>;
+using unique_hbrush = unique_any<handle_traits::gdi_object<HBRUSH>>;
+
+// CoInitializeEx for one scope. Only a call that succeeded (S_OK or S_FALSE) is balanced;
+// RPC_E_CHANGED_MODE leaves the thread's model as it was and COM still usable.
+class com_scope {
+public:
+    explicit com_scope(DWORD model = COINIT_APARTMENTTHREADED) noexcept : result_(CoInitializeEx(nullptr, model)) {}
+    com_scope(const com_scope&) = delete;
+    com_scope& operator=(const com_scope&) = delete;
+    ~com_scope()
+    {
+        if (SUCCEEDED(result_))
+            CoUninitialize();
+    }
+    HRESULT result() const noexcept { return result_; }
+    bool usable() const noexcept { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
+
+private:
+    HRESULT result_;
+};
 
 // Runs a callable when the scope ends, for the odd clean-up that has no owner type.
 template <typename F>

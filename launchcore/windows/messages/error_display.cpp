@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "launchcore/windows/base/handles.h"
+#include "launchcore/windows/base/process_launch.h"
 #include "launchcore/windows/base/system_text.h"
 #include "launchcore/windows/base/text_conversion.h"
 #include "launchcore/windows/base/wide_format.h"
@@ -151,17 +151,9 @@ void offerToShowLog()
 
     const std::wstring command = explorerSelectCommand(path);
     logLine(L"calling %s", command.c_str());
-    // CreateProcessW may write into the command line, so it gets its own buffer.
-    std::vector<wchar_t> commandLine(command.begin(), command.end());
-    commandLine.push_back(L'\0');
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                        &startup, &process)) {
+    ProcessLaunch launch;
+    launch.commandLine = command;
+    launch.inheritHandles = true;
+    if (!startProcess(launch))
         logLine(L"could not open explorer window %d", static_cast<int>(GetLastError()));
-        return;
-    }
-    unique_handle processHandle(process.hProcess);
-    unique_handle threadHandle(process.hThread);
 }
