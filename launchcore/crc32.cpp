@@ -1,32 +1,21 @@
 #include "launchcore/crc32.h"
 
-#include <array>
+#include <zlib.h>
 
-namespace {
+#include <algorithm>
 
-constexpr std::array<uint32_t, 256> makeTable()
-{
-    std::array<uint32_t, 256> table{};
-    for (uint32_t n = 0; n < 256; ++n) {
-        uint32_t c = n;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[n] = c;
-    }
-    return table;
-}
-
-constexpr std::array<uint32_t, 256> kTable = makeTable();
-
-} // namespace
-
-// The running value is kept complemented between calls, as zlib's crc32() does, so that
-// feeding the bytes in pieces gives the same result as one call.
 uint32_t crc32Update(uint32_t crc, const void* data, size_t length)
 {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    crc = ~crc;
-    for (size_t i = 0; i < length; ++i)
-        crc = kTable[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
-    return ~crc;
+    // zlib takes a uInt length, so a block above 4 GiB goes in pieces; an empty block never
+    // reaches zlib, which would answer 0 for a null buffer instead of the running value.
+    constexpr size_t kMaxPiece = 1u << 30;
+    const auto* bytes = static_cast<const Bytef*>(data);
+    uLong running = crc;
+    while (length > 0) {
+        const size_t piece = std::min(length, kMaxPiece);
+        running = ::crc32(running, bytes, static_cast<uInt>(piece));
+        bytes += piece;
+        length -= piece;
+    }
+    return static_cast<uint32_t>(running);
 }
