@@ -1,9 +1,8 @@
 // Writes the seed corpus of appended_data_fuzz: a few small, valid inputs (bare appended
 // data and whole PE images) built field by field.
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
+
+#include "fuzz/seed_corpus.h"
 
 #include "tests/native/appended_bytes.h"
 
@@ -48,22 +47,17 @@ Bytes smallPe()
 
 bool write(const std::filesystem::path& file, const Bytes& bytes)
 {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data().data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return writeSeed(file, bytes.data().data(), bytes.size());
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: appended_data_seeds SEED_DIR [MORE_DIRS_TO_CREATE...]\n");
+    const std::optional<std::filesystem::path> directory = seedDirectory(argc, argv);
+    if (!directory)
         return 2;
-    }
-    const std::filesystem::path seeds = argv[1];
-    for (int i = 1; i < argc; ++i)
-        std::filesystem::create_directories(argv[i]);
+    const std::filesystem::path& seeds = *directory;
 
     Bytes minimal;
     minimal.header().i32(0).i32(0).i32(0);
@@ -77,9 +71,5 @@ int main(int argc, char** argv)
     const bool ok = write(seeds / "minimal", minimal) && write(seeds / "installer_data", installerData()) &&
                     write(seeds / "service_data", serviceData()) && write(seeds / "installer_exe", installerExe) &&
                     write(seeds / "service_exe", serviceExe) && write(seeds / "exe_without_data", smallPe());
-    if (!ok) {
-        std::fprintf(stderr, "could not write the seeds to %s\n", seeds.string().c_str());
-        return 1;
-    }
-    return 0;
+    return seedsWritten(ok, seeds);
 }

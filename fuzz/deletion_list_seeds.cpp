@@ -1,9 +1,8 @@
 // Writes the seed corpus of deletion_list_fuzz: a few lists as the installer writes them.
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
+
+#include "fuzz/seed_corpus.h"
 
 namespace {
 
@@ -20,22 +19,17 @@ std::string utf16le(std::u16string_view text)
 bool write(const std::filesystem::path& file, std::u16string_view text)
 {
     const std::string bytes = utf16le(text);
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return writeSeed(file, bytes.data(), bytes.size());
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: deletion_list_seeds SEED_DIR [MORE_DIRS_TO_CREATE...]\n");
+    const std::optional<std::filesystem::path> directory = seedDirectory(argc, argv);
+    if (!directory)
         return 2;
-    }
-    const std::filesystem::path seeds = argv[1];
-    for (int i = 1; i < argc; ++i)
-        std::filesystem::create_directories(argv[i]);
+    const std::filesystem::path& seeds = *directory;
 
     // Lines just past the text and the name bounds, for mutations around them.
     const std::u16string longLines = u"s\nreboot_deletion\n" + std::u16string(9000, u'q') + u"\nEOSMARKER\nw\n" +
@@ -49,9 +43,5 @@ int main(int argc, char** argv)
         write(seeds / "force_reboot_lf", u"\xFEFF\nforce_reboot\nEOSMARKER\nRestart failed\nEOSMARKER\nC:\\x\n") &&
         write(seeds / "no_marker", u"s\nnone\nquestion without end\n\nC:\\d\n") &&
         write(seeds / "surrogates", u"s\nm\n\xD83D\xDE00\xD83D\xDE00\xD83D\xDE00\nEOSMARKER\n\xDC00\nEOSMARKER\n");
-    if (!ok) {
-        std::fprintf(stderr, "could not write the seeds to %s\n", seeds.string().c_str());
-        return 1;
-    }
-    return 0;
+    return seedsWritten(ok, seeds);
 }
