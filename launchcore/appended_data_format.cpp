@@ -178,6 +178,11 @@ std::optional<AppendedDataError> readAppendedLength(ByteSource& source, int64_t&
     return readI64(source, value);
 }
 
+std::optional<AppendedDataError> readAppendedWord(ByteSource& source, uint32_t& value)
+{
+    return readU32(source, value);
+}
+
 std::optional<AppendedDataError> seekAppendedData(ByteSource& source, int64_t& start)
 {
     using enum AppendedDataFailure;

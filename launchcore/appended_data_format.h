@@ -84,6 +84,9 @@ std::optional<AppendedDataError> seekAppendedData(ByteSource& source, int64_t& s
 // Reads one signed 64-bit little-endian length (an included file's); a short read fails
 // with ReadLong.
 std::optional<AppendedDataError> readAppendedLength(ByteSource& source, int64_t& value);
+// Reads one unsigned 32-bit little-endian word (a header field); a short read fails with
+// ReadInt.
+std::optional<AppendedDataError> readAppendedWord(ByteSource& source, uint32_t& value);
 
 // Reads header, configuration record, message table and locale blocks from the current
 // position. Counts of 0 or below mean no entries; negative lengths, odd UTF-16 lengths and

@@ -118,6 +118,17 @@ int64_t readLengthOrExit(HANDLE file)
     return value;
 }
 
+uint32_t readWordOrExit(HANDLE file)
+{
+    FileByteSource source(file);
+    uint32_t value = 0;
+    if (const auto error = readAppendedWord(source, value))
+        failedAppendedDataRead(*error);
+    return value;
+}
+
+int64_t filePosition(HANDLE file) { return FileByteSource(file).position(); }
+
 int copyUnscrambled(HANDLE source, HANDLE target, int64_t length, bool unscramble)
 {
     if (length <= 0)

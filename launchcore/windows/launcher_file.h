@@ -28,6 +28,10 @@ std::optional<AppendedDataError> readAppendedRecord(HANDLE file, AppendedRecord&
 
 // Reads a signed 64-bit little-endian length at the file's position; fatal on a short read.
 int64_t readLengthOrExit(HANDLE file);
+// Reads an unsigned 32-bit little-endian word at the file's position; fatal on a short read.
+uint32_t readWordOrExit(HANDLE file);
+// The file's position; -1 when it cannot be taken.
+int64_t filePosition(HANDLE file);
 
 // Copies length bytes from the file's position to the output, unscrambling (XOR 0x3C) when
 // asked. 0 on success, 1 on a read failure or early end, 2 on a write failure.

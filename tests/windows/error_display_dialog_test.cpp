@@ -2,75 +2,9 @@
 // and the keep-log question. They run with the Xvfb display, where a message box is modal
 // and waits for a button.
 #include "testing/damaged_launcher.h"
-#include "testing/dialog_driver.h"
-#include "testing/launcher_run.h"
+#include "testing/dialog_run.h"
 
 #include <gtest/gtest.h>
-
-#include <cwctype>
-
-namespace {
-
-constexpr DWORD kDialogTimeoutMs = 15000;
-
-struct ShownDialog {
-    bool shown = false;
-    DialogContents contents;
-    ProcessResult result;
-    std::vector<std::wstring> logs;
-};
-
-// The launchers run on a desktop of their own: the default desktop of the shared wineserver
-// is bound to no display by the tests that run without one. The name carries the X display,
-// so a desktop never outlives the server it was bound to.
-const std::wstring& dialogDesktop()
-{
-    static const std::wstring name = [] {
-        wchar_t display[64] = L"";
-        GetEnvironmentVariableW(L"DISPLAY", display, 64);
-        std::wstring desktop = L"sldk-dialogs";
-        for (const wchar_t* p = display; *p; ++p)
-            desktop.push_back(iswalnum(*p) ? *p : L'-');
-        EXPECT_TRUE(useDesktop(desktop)) << "cannot switch to the desktop " << toUtf8(desktop);
-        return desktop;
-    }();
-    return name;
-}
-
-// Starts the launcher, waits for its dialog, reads it, presses the button and collects the
-// outcome.
-ShownDialog answerDialog(const std::wstring& launcher, ProcessOptions options, const std::wstring& temp,
-                         int button)
-{
-    ShownDialog shown;
-    options.desktop = dialogDesktop();
-    RunningProcess process = startProcess(launcher, options);
-    EXPECT_TRUE(process.started()) << process.startError();
-    if (!process.started())
-        return shown;
-    HWND dialog = waitForDialog(process.processId(), kDialogTimeoutMs, process.processHandle());
-    if (dialog) {
-        shown.shown = true;
-        shown.contents = readDialog(dialog);
-        EXPECT_TRUE(pressButton(dialog, button)) << "no button " << button;
-    }
-    shown.result = process.wait(kLauncherTimeoutMs);
-    EXPECT_FALSE(shown.result.timedOut);
-    shown.logs = listLogs(temp);
-    return shown;
-}
-
-std::string buttonList(const DialogContents& contents)
-{
-    std::string list;
-    for (const auto& b : contents.buttons) {
-        list.append(" ").append(std::to_string(b.id));
-        list.append(":").append(toUtf8(b.text));
-    }
-    return list;
-}
-
-} // namespace
 
 // A load error comes before entry 107 can switch the GUI error mode off, so even the
 // console launcher shows it in a box. The caption is message 1000 once the message table
