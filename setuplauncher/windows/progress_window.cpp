@@ -62,7 +62,8 @@ void registerProgressWindowClass()
         windowClass.cbWndExtra = DLGWINDOWEXTRA;
         windowClass.hInstance = instanceHandle();
         windowClass.hIcon = LoadIconW(instanceHandle(), MAKEINTRESOURCEW(kInstallerIcon));
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        // IDC_ARROW, as a wide resource name.
+        windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
         windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
         windowClass.lpszClassName = kDialogClass;
         RegisterClassW(&windowClass);
