@@ -1,6 +1,8 @@
 // The installer's own message boxes as the user sees them: the corrupted-installation box of
-// the integrity check, shown even in quiet mode.
+// the integrity check, shown even in quiet mode, and the reboot question of the deferred
+// deletion.
 #include "testing/damaged_launcher.h"
+#include "testing/deletion_run.h"
 #include "testing/dialog_run.h"
 
 #include <gtest/gtest.h>
@@ -75,4 +77,48 @@ TEST(IntegrityDialog, WrongMagicFailsAlsoWithNocheck)
     ASSERT_TRUE(shown.shown) << "no message box; exit code " << shown.result.exitCode;
     EXPECT_EQ(toUtf8(messageBoxText(shown.contents)).rfind(toUtf8(expectedLoadError(Damage::WrongMagic)), 0), 0u);
     EXPECT_EQ(shown.result.exitCode, 1u);
+}
+
+// A file that stays in use through all the passes is left to the next system start; the
+// user who answers the reboot question with No gets a marker file, pending until that
+// start, whose path the Java side finds in both "RebootCheckFile" values.
+TEST(DeferredDeletionDialog, FileInUseIsLeftToTheNextStartAndNoLeavesAMarker)
+{
+    ScratchDirectory scratch;
+    const std::wstring temp = scratch.subdirectory(L"tmp");
+    const std::wstring held = scratch.file(L"in use.dat");
+    LockedFile lock(held);
+    ASSERT_TRUE(lock.locked());
+    const std::wstring list = scratch.file(L"list.txt");
+    ASSERT_TRUE(writeDeletionList(list, deletionListLines(L"reboot_deletion",
+                                                          L"Some files are still in use.\r\nRestart the computer now?",
+                                                          {held}, {}, L"The computer could not be restarted.")));
+    const std::wstring launcher = copyBareStub(kSetupStub, scratch.path(), L"setup.exe");
+    ASSERT_FALSE(launcher.empty());
+    ProcessOptions options = launcherOptions(temp, {L"__sldk_windel", list});
+    options.timeoutMs = 90000;
+
+    // Sixty passes half a second apart come first.
+    const ShownDialog shown = answerDialog(launcher, options, temp, IDNO, 60000);
+    const std::wstring marker = rebootCheckFile(HKEY_CURRENT_USER);
+    const std::wstring machineMarker = rebootCheckFile(HKEY_LOCAL_MACHINE);
+    const bool heldPending = isPendingRebootDeletion(held);
+    const bool markerPending = isPendingRebootDeletion(marker);
+    forgetPendingRebootDeletions(scratch.path());
+    if (marker.rfind(temp, 0) == 0) {
+        removeRebootCheckFile(HKEY_CURRENT_USER);
+        removeRebootCheckFile(HKEY_LOCAL_MACHINE);
+    }
+
+    ASSERT_TRUE(shown.shown) << "no reboot question; exit code " << shown.result.exitCode;
+    EXPECT_EQ(toUtf8(shown.contents.caption), "sealdeck");
+    EXPECT_EQ(toUtf8(messageBoxText(shown.contents)), "Some files are still in use.\nRestart the computer now?");
+    EXPECT_EQ(shown.contents.buttons.size(), 2u) << buttonList(shown.contents);
+    EXPECT_EQ(shown.result.exitCode, 0u);
+    EXPECT_TRUE(heldPending);
+    EXPECT_EQ(marker.rfind(temp + L"\\ide", 0), 0u) << toUtf8(marker);
+    EXPECT_EQ(toUtf8(machineMarker), toUtf8(marker));
+    EXPECT_TRUE(fileExists(marker));
+    EXPECT_TRUE(markerPending);
+    EXPECT_FALSE(fileExists(list));
 }

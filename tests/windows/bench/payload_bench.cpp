@@ -1,6 +1,7 @@
 // Payload extraction throughput: a service launcher extracts one large included file, and
 // the same bytes are copied with CopyFileW on the same machine. Prints both and their ratio;
 // the machines here are shared, so the figures are read, not asserted.
+#include "testing/bench_support.h"
 #include "testing/launcher_run.h"
 
 #include <windows.h>
@@ -10,35 +11,6 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-namespace {
-
-// "[s:ms] text" of the first log line that begins with text, in milliseconds; -1 if absent.
-long long logTimeOf(const std::string& log, const std::string& text)
-{
-    size_t at = 0;
-    while ((at = log.find('[', at)) != std::string::npos) {
-        const size_t close = log.find("] ", at);
-        if (close == std::string::npos)
-            break;
-        if (log.compare(close + 2, text.size(), text) == 0) {
-            unsigned seconds = 0;
-            unsigned millis = 0;
-            if (std::sscanf(log.c_str() + at, "[%u:%u]", &seconds, &millis) == 2)
-                return seconds * 1000LL + millis;
-        }
-        at = close;
-    }
-    return -1;
-}
-
-double medianOf(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -80,12 +52,9 @@ int main(int argc, char** argv)
         extraction.push_back(static_cast<double>(end - begin));
 
         const std::wstring target = scratch.file(L"copy" + std::to_wstring(round) + L".bin");
-        LARGE_INTEGER frequency, start, stop;
-        QueryPerformanceFrequency(&frequency);
-        QueryPerformanceCounter(&start);
+        const Stopwatch stopwatch;
         CopyFileW(source.c_str(), target.c_str(), FALSE);
-        QueryPerformanceCounter(&stop);
-        copy.push_back(1000.0 * static_cast<double>(stop.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
+        copy.push_back(stopwatch.elapsedMs());
         DeleteFileW(target.c_str());
     }
 

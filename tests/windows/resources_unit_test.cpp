@@ -1,0 +1,198 @@
+// The resources of the built executables, read back as Windows reads them: the progress
+// window's template, the installer icon and the application manifests.
+#include "testing/launcher_builder.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cwctype>
+#include <string>
+#include <vector>
+
+namespace {
+
+class ResourceFile {
+public:
+    explicit ResourceFile(const wchar_t* name)
+        : module_(LoadLibraryExW((testProgramDirectory() + L"\\" + name).c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE))
+    {
+    }
+    ~ResourceFile()
+    {
+        if (module_)
+            FreeLibrary(module_);
+    }
+    ResourceFile(const ResourceFile&) = delete;
+    ResourceFile& operator=(const ResourceFile&) = delete;
+
+    // The bytes of a resource (type 5 a dialog, 14 an icon group, 24 a manifest); empty when
+    // it is missing.
+    std::vector<uint8_t> bytes(int type, int id) const
+    {
+        HRSRC found = module_ ? FindResourceW(module_, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(type)) : nullptr;
+        HGLOBAL loaded = found ? LoadResource(module_, found) : nullptr;
+        const auto* data = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
+        return data ? std::vector<uint8_t>(data, data + SizeofResource(module_, found)) : std::vector<uint8_t>();
+    }
+
+private:
+    HMODULE module_;
+};
+
+// Reads an extended dialog template front to back.
+class TemplateReader {
+public:
+    explicit TemplateReader(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+    template <typename T>
+    T next()
+    {
+        T value{};
+        if (at_ + sizeof(T) <= bytes_.size())
+            std::memcpy(&value, bytes_.data() + at_, sizeof(T));
+        at_ += sizeof(T);
+        return value;
+    }
+    // A name or ordinal field: 0, 0xFFFF plus an ordinal ("#n"), or a text.
+    std::wstring nameOrOrdinal()
+    {
+        const uint16_t first = next<uint16_t>();
+        if (first == 0xFFFF)
+            return L"#" + std::to_wstring(next<uint16_t>());
+        std::wstring text;
+        for (uint16_t unit = first; unit != 0; unit = next<uint16_t>())
+            text.push_back(static_cast<wchar_t>(unit));
+        return text;
+    }
+    void alignTo4() { at_ = (at_ + 3) & ~size_t{3}; }
+    bool overrun() const { return at_ > bytes_.size(); }
+
+private:
+    const std::vector<uint8_t>& bytes_;
+    size_t at_ = 0;
+};
+
+struct Control {
+    int id;
+    std::wstring windowClass;
+    short x, y, cx, cy;
+    bool visible;
+};
+
+std::wstring upper(std::wstring text)
+{
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(towupper(c));
+    return text;
+}
+
+std::string manifestOf(const wchar_t* program)
+{
+    const std::vector<uint8_t> bytes = ResourceFile(program).bytes(24, 1);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+} // namespace
+
+TEST(Resources, ProgressWindowTemplateIsTheInstallersDialog)
+{
+    const std::vector<uint8_t> bytes = ResourceFile(kSetupStub).bytes(5, 103);
+    ASSERT_FALSE(bytes.empty()) << "no dialog 103";
+    TemplateReader reader(bytes);
+    EXPECT_EQ(reader.next<uint16_t>(), 1u);
+    EXPECT_EQ(reader.next<uint16_t>(), 0xFFFFu) << "not an extended template";
+    reader.next<uint32_t>(); // help id
+    const DWORD exStyle = reader.next<uint32_t>();
+    const DWORD style = reader.next<uint32_t>();
+    EXPECT_EQ(exStyle & WS_EX_APPWINDOW, static_cast<DWORD>(WS_EX_APPWINDOW));
+    const DWORD frame = DS_MODALFRAME | DS_3DLOOK | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    EXPECT_EQ(style & frame, frame);
+    EXPECT_EQ(style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0u) << "the window is not resizable";
+    const uint16_t count = reader.next<uint16_t>();
+    const short x = reader.next<short>(), y = reader.next<short>(), cx = reader.next<short>(), cy = reader.next<short>();
+    EXPECT_EQ((std::vector<short>{x, y, cx, cy}), (std::vector<short>{22, 17, 233, 79}));
+    EXPECT_EQ(reader.nameOrOrdinal(), L"") << "menu";
+    // Window classes are found without regard to case, and the resource compiler writes
+    // class names in capitals.
+    EXPECT_EQ(upper(reader.nameOrOrdinal()), L"MYDIALOGCLASS");
+    EXPECT_EQ(reader.nameOrOrdinal(), L"") << "title";
+    ASSERT_TRUE(style & DS_SETFONT);
+    EXPECT_EQ(reader.next<uint16_t>(), 8u);
+    reader.next<uint16_t>(); // weight
+    reader.next<uint16_t>(); // italic, charset
+    EXPECT_EQ(reader.nameOrOrdinal(), L"MS Shell Dlg");
+
+    std::vector<Control> controls;
+    for (uint16_t i = 0; i < count && !reader.overrun(); ++i) {
+        reader.alignTo4();
+        reader.next<uint32_t>(); // help id
+        reader.next<uint32_t>(); // extended style
+        const DWORD controlStyle = reader.next<uint32_t>();
+        Control control{};
+        control.x = reader.next<short>();
+        control.y = reader.next<short>();
+        control.cx = reader.next<short>();
+        control.cy = reader.next<short>();
+        control.id = reader.next<int32_t>();
+        control.windowClass = reader.nameOrOrdinal();
+        reader.nameOrOrdinal(); // text
+        reader.next<uint16_t>(); // size of the creation data: none here
+        control.visible = (controlStyle & WS_VISIBLE) != 0;
+        controls.push_back(control);
+    }
+    ASSERT_FALSE(reader.overrun());
+    ASSERT_EQ(controls.size(), 5u);
+    const auto find = [&](int id) {
+        for (const Control& control : controls)
+            if (control.id == id)
+                return control;
+        ADD_FAILURE() << "no control " << id;
+        return Control{};
+    };
+    // The predefined classes by name or by ordinal: button 0x80, static 0x82.
+    const Control notice = find(1003), bar = find(1001), status = find(1002), cancel = find(IDCANCEL), icon = find(-1);
+    EXPECT_EQ(notice.windowClass, L"#130");
+    EXPECT_EQ(upper(bar.windowClass), L"MSCTLS_PROGRESS32");
+    EXPECT_EQ(cancel.windowClass, L"#128");
+    EXPECT_EQ(upper(icon.windowClass), L"STATIC");
+    EXPECT_TRUE(notice.visible && bar.visible && cancel.visible && icon.visible);
+    EXPECT_FALSE(status.visible) << "the download status line starts hidden";
+    EXPECT_EQ((std::vector<short>{bar.x, bar.y, bar.cx, bar.cy}), (std::vector<short>{6, 61, 162, 10}));
+    EXPECT_EQ((std::vector<short>{cancel.x, cancel.y, cancel.cx, cancel.cy}), (std::vector<short>{173, 59, 50, 14}));
+    EXPECT_EQ((std::vector<short>{notice.x, notice.y, notice.cx, notice.cy}), (std::vector<short>{46, 6, 176, 34}));
+    EXPECT_EQ((std::vector<short>{status.x, status.y, status.cx, status.cy}), (std::vector<short>{6, 50, 154, 8}));
+    EXPECT_EQ((std::vector<short>{icon.x, icon.y, icon.cx, icon.cy}), (std::vector<short>{13, 10, 32, 32}));
+}
+
+// One icon group with the sizes a shell and a high-DPI caption ask for.
+TEST(Resources, InstallerIconHasEverySizeTheShellAsksFor)
+{
+    const std::vector<uint8_t> group = ResourceFile(kSetupStub).bytes(14, 1001);
+    ASSERT_GE(group.size(), 6u) << "no icon 1001";
+    uint16_t count = 0;
+    std::memcpy(&count, group.data() + 4, 2);
+    ASSERT_EQ(group.size(), 6u + 14u * count);
+    std::vector<int> sizes;
+    for (uint16_t i = 0; i < count; ++i)
+        sizes.push_back(group[6 + 14 * i] == 0 ? 256 : group[6 + 14 * i]);
+    for (int wanted : {16, 24, 32, 48, 256})
+        EXPECT_NE(std::find(sizes.begin(), sizes.end(), wanted), sizes.end()) << "no " << wanted << " pixel image";
+}
+
+TEST(Resources, ManifestsAskForWhatEachProgramNeeds)
+{
+    const std::string setup = manifestOf(kSetupStub);
+    const std::string service = manifestOf(kServiceStub);
+    for (const std::string* manifest : {&setup, &service}) {
+        EXPECT_NE(manifest->find("level=\"asInvoker\""), std::string::npos) << *manifest;
+        EXPECT_NE(manifest->find("<longPathAware"), std::string::npos) << *manifest;
+        EXPECT_NE(manifest->find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos) << "Windows 10";
+    }
+    EXPECT_NE(setup.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos) << setup;
+    EXPECT_NE(setup.find("PerMonitorV2"), std::string::npos);
+    EXPECT_NE(setup.find(">true/pm</dpiAware>"), std::string::npos) << "the fallback before Windows 10";
+    EXPECT_EQ(service.find("Common-Controls"), std::string::npos) << "the service launcher has no dialogs of its own";
+}
