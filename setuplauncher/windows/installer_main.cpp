@@ -20,6 +20,7 @@
 #include "launchcore/windows/state/launcher_state.h"
 #include "launchcore/windows/state/selected_runtime.h"
 #include "launchcore/windows/system_reboot.h"
+#include "natives/windows/dll_preload.h"
 #include "setuplauncher/restart_markers.h"
 #include "setuplauncher/windows/deferred_deletion.h"
 #include "setuplauncher/windows/install_started_markers.h"
@@ -265,6 +266,7 @@ int installerMain(HINSTANCE instance, const char* tail)
     // Before anything loads a DLL: a DLL planted in the download folder beside the installer
     // must never be picked up.
     restrictDllSearch();
+    preloadSystemLibraries();
 
     const RestartMarkers markers = recognizeRestartMarkers(tail ? tail : "");
     if (markers.reboot) {
