@@ -205,9 +205,13 @@ bool extractTarMembers(TarStream& stream, TarOutput& output)
         }
 
         if (type == '5') {
-            if (!checkedName(path))
+            if (namesTargetItself(path)) {
+                // The target exists already.
+            } else if (!checkedName(path)) {
                 break;
-            output.makeDirectory(path);
+            } else {
+                output.makeDirectory(path);
+            }
         } else if (type == '0') {
             if (!checkedName(path))
                 break;

@@ -18,12 +18,24 @@ bool isParentComponent(std::string_view component)
     return dots >= 2;
 }
 
-} // namespace
-
-bool isSafeMemberName(std::string_view name)
+std::string_view withoutCurrentDirectoryPieces(std::string_view name)
 {
     while (name.size() >= 2 && name[0] == '.' && isSeparator(name[1]))
         name.remove_prefix(2);
+    return name;
+}
+
+} // namespace
+
+bool namesTargetItself(std::string_view name)
+{
+    name = withoutCurrentDirectoryPieces(name);
+    return name.empty() || name == ".";
+}
+
+bool isSafeMemberName(std::string_view name)
+{
+    name = withoutCurrentDirectoryPieces(name);
     if (name.empty() || isSeparator(name.front()) || name.find(':') != std::string_view::npos)
         return false;
     size_t start = 0;

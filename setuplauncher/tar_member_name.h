@@ -9,3 +9,8 @@
 // parent component: "..", or any other component of dots and spaces only with two or more
 // dots, which Windows may reduce to "..".
 bool isSafeMemberName(std::string_view name);
+
+// True for a directory name that stands for the target itself: "." or "./" pieces only, as
+// the first member of an archive made with "tar -C dir -czf file ." is. Such a member
+// creates nothing.
+bool namesTargetItself(std::string_view name);

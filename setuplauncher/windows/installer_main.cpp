@@ -44,6 +44,8 @@ constexpr DWORD kDirectoryLimit = 6000;
 constexpr DWORD kFullPathLimit = 2000;
 constexpr int kNoRuntimeExitCode = 83;
 
+void progressWork(HWND window);
+
 std::string currentDirectoryAnsi()
 {
     std::vector<char> buffer(kDirectoryLimit);
@@ -180,7 +182,7 @@ void chooseRuntime(HWND window)
     if (window)
         offerRuntimeDownload(window);
     else
-        showProgressWindow(); // started without window: its thread runs the offer
+        showProgressWindow(progressWork); // started without window: its thread runs the offer
 }
 
 void prepareRuntime(HWND window, bool reuseDirectory)
@@ -227,6 +229,19 @@ void restorePackedPayloadFiles()
     fprintf(file, "%d", static_cast<int>(unextractedPosition()));
     fclose(file);
     ExitProcess(0);
+}
+
+// The work of the progress window's thread. Started without window, the window comes up
+// only for the download, which closes it.
+void progressWork(HWND window)
+{
+    if (startWithoutWindow()) {
+        offerRuntimeDownload(window);
+        return;
+    }
+    prepareAndLaunch(window);
+    // The Java side has ended without ending the process: nothing is left to wait for.
+    closeProgressWindow(window);
 }
 
 // The user's switches, anywhere in the argument vector (element 0 included), compared in
@@ -305,7 +320,7 @@ int installerMain(HINSTANCE instance, const char* tail)
         prepareAndLaunch(nullptr);
     } else {
         registerProgressWindowClass();
-        showProgressWindow();
+        showProgressWindow(progressWork);
     }
     return 0;
 }

@@ -123,7 +123,8 @@ TEST_F(TarArchive, RuntimeTreeWithLongNameAndSkippedMembers)
     const std::string bigData(70000, 'x');
     const std::string longName = std::string(150, 'n') + "/deep/File.class";
     TestTar tar;
-    tar.directory("bin/").file("bin/java.dll", bigData).member("bin/link", '2').member("old", '\0', "skipped data");
+    // "./" first, as "tar -C dir -czf file ." writes it: the target itself, nothing to make.
+    tar.directory("./").directory("bin/").file("bin/java.dll", bigData).member("bin/link", '2').member("old", '\0', "skipped data");
     tar.longFile(longName, "long").file("./readme", std::string(512, 'r')).end();
     ASSERT_TRUE(untar(tar.gzipped()));
     EXPECT_EQ(out_.created, (std::vector<std::string>{"bin\\\\", "bin\\java.dll", longName, ".\\readme"}));
@@ -157,6 +158,9 @@ TEST_F(TarArchive, UnsafeNamesAreRefusedBeforeAnythingIsCreated)
 {
     for (const std::string name : {"../evil", "jre/../../evil", "/abs", "C:/x", "C:x", "a/b:s", "./"}) {
         for (const char type : {'0', '5'}) {
+            // A directory "./" is the target itself.
+            if (name == std::string("./") && type == '5')
+                continue;
             SCOPED_TRACE(name + " type " + type);
             out_ = {};
             logged().clear();
