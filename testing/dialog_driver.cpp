@@ -64,10 +64,15 @@ std::vector<HWND> topLevelWindows(DWORD processId)
 
 HWND waitForDialog(DWORD processId, DWORD timeoutMs, HANDLE process)
 {
+    return waitForWindowOfClass(processId, L"#32770", timeoutMs, process);
+}
+
+HWND waitForWindowOfClass(DWORD processId, const std::wstring& className, DWORD timeoutMs, HANDLE process)
+{
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         for (HWND window : topLevelWindows(processId)) {
-            if (IsWindowVisible(window) && windowClassName(window) == L"#32770")
+            if (IsWindowVisible(window) && lstrcmpiW(windowClassName(window).c_str(), className.c_str()) == 0)
                 return window;
         }
         if (process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0)
@@ -148,4 +153,50 @@ bool pressButton(HWND dialog, const std::wstring& buttonText)
             return pressButton(dialog, button.id);
     }
     return false;
+}
+
+bool saveWindowPicture(HWND window, const std::wstring& bmpPath)
+{
+    RECT frame{};
+    if (!GetWindowRect(window, &frame))
+        return false;
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP picture = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool saved = false;
+    if (picture && bits) {
+        HGDIOBJ previous = SelectObject(memory, picture);
+        BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
+        SelectObject(memory, previous);
+        const DWORD stride = ((width * 3 + 3) / 4) * 4;
+        const DWORD imageSize = stride * height;
+        BITMAPFILEHEADER file{};
+        file.bfType = 0x4D42;
+        file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+        file.bfSize = file.bfOffBits + imageSize;
+        HANDLE out = CreateFileW(bmpPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (out != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            saved = WriteFile(out, &file, sizeof file, &written, nullptr) &&
+                    WriteFile(out, &info.bmiHeader, sizeof info.bmiHeader, &written, nullptr) &&
+                    WriteFile(out, bits, imageSize, &written, nullptr) && written == imageSize;
+            CloseHandle(out);
+        }
+    }
+    if (picture)
+        DeleteObject(picture);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return saved;
 }

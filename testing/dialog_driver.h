@@ -20,6 +20,11 @@ std::vector<HWND> topLevelWindows(DWORD processId);
 // Waits up to timeoutMs for a visible dialog (class "#32770") of the process; nullptr when
 // none appeared in time or the process ended first (process may be nullptr).
 HWND waitForDialog(DWORD processId, DWORD timeoutMs, HANDLE process = nullptr);
+// The same for a visible window of the class (compared without case).
+HWND waitForWindowOfClass(DWORD processId, const std::wstring& className, DWORD timeoutMs, HANDLE process = nullptr);
+
+// What the screen shows of the window, as a 24-bit BMP file; false when it cannot be taken.
+bool saveWindowPicture(HWND window, const std::wstring& bmpPath);
 
 struct DialogButton {
     int id = 0;

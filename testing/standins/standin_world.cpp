@@ -12,7 +12,13 @@
 //   SLDK_JVM_EXIT=<n>               main ends the process with that exit code
 //   SLDK_JVM_CALL_SLOT=<slot>       main calls that JNIEnv slot with no arguments, to show
 //                                   the traps and the pending-exception rule at work
+// An installer's Java side, as the progress window sees it (in this order):
+//   SLDK_JVM_SLEEP_MS=<n>           main waits that long first
+//   SLDK_JVM_MARKER=<n>             main writes n into this process's InstallStarted value
+//   SLDK_JVM_WINDOW_MS=<n>          main shows a window of its own for that long
 #include "standin_vm.h"
+
+#include <windows.h>
 
 #include <cstdlib>
 #include <deque>
@@ -28,6 +34,35 @@ std::string g_missingMethod;
 std::string narrow(const std::wstring& text) { return toUtf8(std::u16string(text.begin(), text.end())); }
 
 std::string knob(const wchar_t* name) { return narrow(environmentText(name)); }
+
+DWORD knobNumber(const wchar_t* name) { return static_cast<DWORD>(std::strtoul(knob(name).c_str(), nullptr, 10)); }
+
+// The installer's Java side: some work, its answer to the launcher's marker, its window.
+void actAsInstaller()
+{
+    if (const DWORD sleep = knobNumber(L"SLDK_JVM_SLEEP_MS"))
+        Sleep(sleep);
+    if (const DWORD marker = knobNumber(L"SLDK_JVM_MARKER")) {
+        const std::wstring name = L"InstallStarted_" + std::to_wstring(GetCurrentProcessId());
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"SOFTWARE\\brenmark\\vexon", name.c_str(), REG_DWORD, &marker,
+                        sizeof marker);
+        trace("main: marker " + std::to_string(marker));
+    }
+    if (const DWORD shown = knobNumber(L"SLDK_JVM_WINDOW_MS")) {
+        HWND window = CreateWindowExW(0, L"STATIC", L"Stand-in installer", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100,
+                                      400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        trace(window ? "main: window shown" : "main: no window");
+        const DWORD until = GetTickCount() + shown;
+        MSG message;
+        while (static_cast<int>(until - GetTickCount()) > 0) {
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
+            Sleep(20);
+        }
+        if (window)
+            DestroyWindow(window);
+    }
+}
 
 std::string internalName(std::string name)
 {
@@ -142,6 +177,7 @@ jvalue launcherMain(ClassInfo* launcher, const jvalue* arguments)
         received += "\narg " + std::to_string(i) + ": " + toUtf8(element->text);
     }
     trace(received);
+    actAsInstaller();
     if (knob(L"SLDK_JVM_WAIT_STDIN") == "1")
         waitForStopLine();
     const std::wstring thrown = environmentText(L"SLDK_JVM_THROW");

@@ -1,11 +1,14 @@
-// The installer's own message boxes as the user sees them: the corrupted-installation box of
-// the integrity check, shown even in quiet mode, and the reboot question of the deferred
-// deletion.
+// The installer's own windows as the user sees them: the corrupted-installation box of the
+// integrity check, shown even in quiet mode, the reboot question of the deferred deletion,
+// and the progress window.
 #include "testing/damaged_launcher.h"
 #include "testing/deletion_run.h"
 #include "testing/dialog_run.h"
+#include "testing/standin_runtime.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 namespace {
 
@@ -121,4 +124,145 @@ TEST(DeferredDeletionDialog, FileInUseIsLeftToTheNextStartAndNoLeavesAMarker)
     EXPECT_TRUE(fileExists(marker));
     EXPECT_TRUE(markerPending);
     EXPECT_FALSE(fileExists(list));
+}
+
+namespace {
+
+// An installer with the stand-in runtime beside it, run with its progress window; the
+// stand-in Java side acts as the knobs say.
+struct WindowedInstaller {
+    std::wstring launcher;
+    std::wstring temp;
+    std::wstring trace;
+};
+
+WindowedInstaller windowedInstaller(const ScratchDirectory& scratch)
+{
+    WindowedInstaller installer;
+    installer.temp = scratch.subdirectory(L"tmp");
+    installer.trace = scratch.file(L"trace.txt");
+    sldkpack::LauncherModel model = basicModel("1");
+    model.integrityCheck = true;
+    sldkpack::setConfig(model, 122, "com.example.Setup");
+    sldkpack::setConfig(model, 128, "Ajre");
+    model.files.push_back(sldkpack::IncludedFile{"app.jar", {'j', 'a', 'r'}});
+    EXPECT_TRUE(layOutStandinRuntime(toUtf8(scratch.file(L"jre"))));
+    installer.launcher = buildLauncherFile(kSetupStub, model, scratch.path(), L"setup.exe");
+    return installer;
+}
+
+RunningProcess startWindowed(const WindowedInstaller& installer, std::vector<std::pair<std::wstring, std::wstring>> knobs)
+{
+    knobs.emplace_back(L"SEALDECK_LOG", L"yes");
+    knobs.emplace_back(L"SLDK_TRACE", installer.trace);
+    ProcessOptions options = launcherOptions(installer.temp, {}, knobs);
+    options.desktop = dialogDesktop();
+    options.timeoutMs = 60000;
+    return startProcess(installer.launcher, options);
+}
+
+DWORD perProcessMarker(DWORD processId)
+{
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    const std::wstring name = L"InstallStarted_" + std::to_wstring(processId);
+    if (RegGetValueW(HKEY_CURRENT_USER, L"SOFTWARE\\brenmark\\vexon", name.c_str(), RRF_RT_REG_DWORD, nullptr, &value,
+                     &size) != ERROR_SUCCESS)
+        return 0;
+    return value;
+}
+
+bool waitUntilHidden(HWND window, DWORD timeoutMs)
+{
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+        if (!IsWindowVisible(window))
+            return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+bool traceHas(const std::wstring& trace, const std::string& prefix)
+{
+    for (const std::string& line : traceLines(trace))
+        if (line.rfind(prefix, 0) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
+
+// The window as the user sees it: the installer's title, notice and Cancel, centred on the
+// screen; it goes away when the Java side shows its own window, and the installer ends
+// when the Java side is done. A picture of it is left beside the test program.
+TEST(ProgressWindow, ShowsTheInstallerTextsCentredAndHidesForTheJavaSidesWindow)
+{
+    ScratchDirectory scratch;
+    const WindowedInstaller installer = windowedInstaller(scratch);
+    RunningProcess run = startWindowed(installer, {{L"SLDK_JVM_SLEEP_MS", L"2500"}, {L"SLDK_JVM_WINDOW_MS", L"1500"}});
+    ASSERT_TRUE(run.started()) << run.startError();
+    HWND window = waitForWindowOfClass(run.processId(), L"MyDialogClass", kDialogTimeoutMs, run.processHandle());
+    ASSERT_NE(window, nullptr) << "no progress window";
+    Sleep(300);
+    EXPECT_EQ(toUtf8(windowText(window)), "Setup Wizard");
+    EXPECT_EQ(toUtf8(windowText(GetDlgItem(window, 1003))), "Preparing the installation ...");
+    EXPECT_EQ(toUtf8(windowText(GetDlgItem(window, IDCANCEL))), "Cancel");
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(window, 1002))) << "the download status line";
+    EXPECT_EQ(toUtf8(windowClassName(GetDlgItem(window, 1001))), "msctls_progress32");
+    RECT own{};
+    RECT screen{};
+    GetWindowRect(window, &own);
+    GetWindowRect(GetDesktopWindow(), &screen);
+    EXPECT_LE(std::abs((own.left + own.right) - (screen.left + screen.right)), 2);
+    EXPECT_LE(std::abs((own.top + own.bottom) - (screen.top + screen.bottom)), 2);
+    EXPECT_TRUE(saveWindowPicture(window, testProgramDirectory() + L"\\progress-window.bmp"));
+
+    EXPECT_TRUE(waitUntilHidden(window, 20000)) << "still shown";
+    EXPECT_TRUE(traceHas(installer.trace, "main: window shown"));
+    const ProcessResult result = run.wait(30000);
+    EXPECT_FALSE(result.timedOut) << "the installer did not end after main returned";
+    EXPECT_EQ(result.exitCode, 0u);
+    const std::vector<std::wstring> logs = listLogs(installer.temp);
+    ASSERT_EQ(logs.size(), 1u);
+    const std::string log = readLog(logs.front()).value_or(LogFile{}).text;
+    EXPECT_TRUE(hasLogLine(log, "Java window visible")) << log;
+    EXPECT_EQ(perProcessMarker(result.processId), 0u);
+}
+
+// The Java side can also say so through the marker, without a window of its own.
+TEST(ProgressWindow, MarkerValueTwoHidesItWithoutAWindow)
+{
+    ScratchDirectory scratch;
+    const WindowedInstaller installer = windowedInstaller(scratch);
+    RunningProcess run = startWindowed(installer, {{L"SLDK_JVM_SLEEP_MS", L"1500"}, {L"SLDK_JVM_MARKER", L"2"},
+                                                  {L"SLDK_JVM_WAIT_STDIN", L"1"}});
+    ASSERT_TRUE(run.started()) << run.startError();
+    HWND window = waitForWindowOfClass(run.processId(), L"MyDialogClass", kDialogTimeoutMs, run.processHandle());
+    ASSERT_NE(window, nullptr) << "no progress window";
+    EXPECT_TRUE(waitUntilHidden(window, 20000)) << "still shown";
+    EXPECT_TRUE(traceHas(installer.trace, "main: marker 2"));
+    EXPECT_EQ(perProcessMarker(run.processId()), 0u) << "the wait takes its marker away";
+}
+
+// Cancel while the Java side runs: exit code 0, the markers gone, the extraction directory
+// left (the Java side may still use it until the process ends).
+TEST(ProgressWindow, CancelEndsWithExitZeroAndLeavesTheExtractionDirectory)
+{
+    ScratchDirectory scratch;
+    const WindowedInstaller installer = windowedInstaller(scratch);
+    RunningProcess run = startWindowed(installer, {{L"SLDK_JVM_SLEEP_MS", L"30000"}});
+    ASSERT_TRUE(run.started()) << run.startError();
+    HWND window = waitForWindowOfClass(run.processId(), L"MyDialogClass", kDialogTimeoutMs, run.processHandle());
+    ASSERT_NE(window, nullptr) << "no progress window";
+    for (int i = 0; i < 200 && !traceHas(installer.trace, "arg-count"); ++i)
+        Sleep(50);
+    ASSERT_TRUE(traceHas(installer.trace, "arg-count")) << "main was not called";
+    EXPECT_EQ(perProcessMarker(run.processId()), 1u);
+    const DWORD processId = run.processId();
+    EXPECT_TRUE(pressButton(window, IDCANCEL));
+    const ProcessResult result = run.wait(15000);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, 0u);
+    EXPECT_EQ(perProcessMarker(processId), 0u);
+    EXPECT_TRUE(hasExtractionDirectory(installer.temp));
 }

@@ -106,6 +106,19 @@ TEST(InstallerScenario, QuietRunExtractsFindsTheRuntimeAndStartsTheJavaSide)
     ASSERT_EQ(directories.size(), 1u) << log;
     EXPECT_EQ(fileText(directories.front() + L"\\app.jar"), kPayload);
     const std::vector<std::string> trace = traceLines(installer.trace);
+    // The installer's natives are bound from its own module before main runs: 79 methods of
+    // 15 classes.
+    const std::vector<std::string> natives = traced(trace, "natives: ");
+    EXPECT_EQ(natives.size(), 79u) << log;
+    std::vector<std::string> classes;
+    for (const std::string& line : natives) {
+        const std::string name = line.substr(0, line.find(' '));
+        if (classes.empty() || classes.back() != name)
+            classes.push_back(name);
+    }
+    EXPECT_EQ(classes.size(), 15u);
+    EXPECT_FALSE(hasLogLine(log, "ERROR: registering helper dll failed")) << log;
+
     // The launcher's own arguments come first, the user's last, the switches included.
     const std::vector<std::string> arguments = traced(trace, "arg ");
     ASSERT_GE(arguments.size(), 2u) << log;
