@@ -1,6 +1,7 @@
 // The installer end to end in its quiet modes, against the stand-in runtime laid out beside
 // it: the check, the extraction, the runtime choice and the Java side, and the restart modes
 // with which the installer's Java side starts it again.
+#include "fuzz/tar_test_archive.h"
 #include "testing/launcher_run.h"
 #include "testing/standin_runtime.h"
 
@@ -44,6 +45,22 @@ Installer makeInstaller(const ScratchDirectory& scratch, bool withRuntime = true
     if (const auto layout = describeAppendedData(installer.launcher))
         installer.unextractedPosition = layout->payloadStart + 8 + kPayload.size();
     return installer;
+}
+
+// The stand-in runtime as an installer carries it: "jre.tar.gz" with bin, the two java
+// programs and the VM library.
+std::vector<uint8_t> standinRuntimeArchive()
+{
+    TestTar tar;
+    tar.directory("bin/").directory("bin/server/");
+    for (const char* file : {"bin/java.exe", "bin/javaw.exe", "bin/server/jvm.dll"}) {
+        const std::string name = std::string(file).substr(std::string(file).find_last_of('/') + 1);
+        const auto bytes = readFileBytes(fromUtf8(standinDirectory() + "\\" + name));
+        EXPECT_TRUE(bytes) << name;
+        tar.file(file, bytes ? std::string(bytes->begin(), bytes->end()) : std::string());
+    }
+    const std::string archive = tar.end().gzipped();
+    return std::vector<uint8_t>(archive.begin(), archive.end());
 }
 
 LauncherOutcome runInstaller(const Installer& installer, std::vector<std::wstring> arguments,
@@ -124,6 +141,34 @@ TEST(InstallerScenario, QuietRunExtractsFindsTheRuntimeAndStartsTheJavaSide)
     ASSERT_GE(arguments.size(), 2u) << log;
     EXPECT_TRUE(arguments[arguments.size() - 2].ends_with(": -q")) << arguments[arguments.size() - 2];
     EXPECT_TRUE(arguments.back().ends_with(": user argument")) << arguments.back();
+}
+
+// The runtime the installer carries is unpacked into "jre" of the extraction directory, the
+// archive deleted, and the VM started from there.
+TEST(InstallerScenario, IncludedRuntimeIsUnpackedAndStarted)
+{
+    ScratchDirectory scratch;
+    Installer installer;
+    installer.trace = scratch.file(L"trace.txt");
+    installer.temp = scratch.subdirectory(L"tmp");
+    sldkpack::LauncherModel model = basicModel("1");
+    model.integrityCheck = true;
+    sldkpack::setConfig(model, 122, "com.example.Setup");
+    model.files.push_back(sldkpack::IncludedFile{"jre.tar.gz", standinRuntimeArchive()});
+    model.files.push_back(sldkpack::IncludedFile{"app.jar", std::vector<uint8_t>(kPayload.begin(), kPayload.end())});
+    installer.launcher = buildLauncherFile(kSetupStub, model, scratch.path(), L"setup.exe");
+
+    const LauncherOutcome outcome = runInstaller(installer, {L"-q"});
+    EXPECT_EQ(outcome.process.exitCode, 0u) << describe(outcome);
+    const std::string log = singleLogText(outcome);
+    const std::vector<std::wstring> directories = extractionDirectories(installer.temp);
+    ASSERT_EQ(directories.size(), 1u) << log;
+    const std::string extracted = toUtf8(directories.front());
+    expectInOrder(log, {"JRE included", "extracting JRE", "untaring JRE was successful", "JRE dir: " + extracted + "\\jre",
+                        "launching program"});
+    EXPECT_TRUE(fileExists(directories.front() + L"\\jre\\bin\\server\\jvm.dll"));
+    EXPECT_FALSE(fileExists(directories.front() + L"\\jre.tar.gz")) << "the archive stays";
+    EXPECT_FALSE(traced(traceLines(installer.trace), "arg ").empty()) << "main was not called\n" << log;
 }
 
 // Without any runtime a quiet installer cannot ask for one: exit code 83, and the extraction
