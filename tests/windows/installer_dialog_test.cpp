@@ -266,3 +266,27 @@ TEST(ProgressWindow, CancelEndsWithExitZeroAndLeavesTheExtractionDirectory)
     EXPECT_EQ(perProcessMarker(processId), 0u);
     EXPECT_TRUE(hasExtractionDirectory(installer.temp));
 }
+
+// "-q" hides the window only without "-splash"; the switches count only in their own
+// spelling, so "-Q" and "/q" leave the window on.
+TEST(ProgressWindow, ShownUnlessQuietWithoutSplash)
+{
+    for (const std::vector<std::wstring>& arguments :
+         {std::vector<std::wstring>{L"-q", L"-splash"}, std::vector<std::wstring>{L"-Q"},
+          std::vector<std::wstring>{L"/q"}}) {
+        SCOPED_TRACE(toUtf8(arguments.front()));
+        ScratchDirectory scratch;
+        const WindowedInstaller installer = windowedInstaller(scratch);
+        ProcessOptions options = launcherOptions(installer.temp, arguments,
+                                                 {{L"SLDK_TRACE", installer.trace}, {L"SLDK_JVM_SLEEP_MS", L"1500"}});
+        options.desktop = dialogDesktop();
+        options.timeoutMs = 60000;
+        RunningProcess run = startProcess(installer.launcher, options);
+        ASSERT_TRUE(run.started()) << run.startError();
+        EXPECT_NE(waitForWindowOfClass(run.processId(), L"MyDialogClass", kDialogTimeoutMs, run.processHandle()),
+                  nullptr);
+        const ProcessResult result = run.wait(30000);
+        EXPECT_FALSE(result.timedOut);
+        EXPECT_EQ(result.exitCode, 0u);
+    }
+}

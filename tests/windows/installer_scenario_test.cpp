@@ -171,6 +171,30 @@ TEST(InstallerScenario, IncludedRuntimeIsUnpackedAndStarted)
     EXPECT_FALSE(traced(traceLines(installer.trace), "arg ").empty()) << "main was not called\n" << log;
 }
 
+// With entry 161 an installed runtime wins over the one the installer carries, which then
+// stays packed.
+TEST(InstallerScenario, PreferredInstalledRuntimeLeavesTheIncludedOneAlone)
+{
+    ScratchDirectory scratch;
+    Installer installer;
+    installer.trace = scratch.file(L"trace.txt");
+    installer.temp = scratch.subdirectory(L"tmp");
+    sldkpack::LauncherModel model = basicModel("1");
+    sldkpack::setConfig(model, 122, "com.example.Setup");
+    sldkpack::setConfig(model, 128, "Ajre");
+    sldkpack::setConfig(model, 161, "1");
+    model.files.push_back(sldkpack::IncludedFile{"jre.tar.gz", standinRuntimeArchive()});
+    installer.launcher = buildLauncherFile(kSetupStub, model, scratch.path(), L"setup.exe");
+    ASSERT_TRUE(layOutStandinRuntime(toUtf8(scratch.file(L"jre"))));
+
+    const LauncherOutcome outcome = runInstaller(installer, {L"-q"});
+    EXPECT_EQ(outcome.process.exitCode, 0u) << describe(outcome);
+    const std::string log = singleLogText(outcome);
+    expectInOrder(log, {"JRE included", "launching program"});
+    EXPECT_FALSE(hasLogLine(log, "extracting JRE")) << log;
+    EXPECT_FALSE(traced(traceLines(installer.trace), "arg ").empty()) << "main was not called\n" << log;
+}
+
 // Without any runtime a quiet installer cannot ask for one: exit code 83, and the extraction
 // directory nobody would learn the name of is gone.
 TEST(InstallerScenario, QuietRunWithoutRuntimeEndsWith83AndLeavesNothing)
