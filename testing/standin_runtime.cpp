@@ -41,7 +41,9 @@ bool layOutBin(const std::string& bin, const StandinRuntimeOptions& options, boo
     if (withLibrary && options.jvmLibrary) {
         const std::string vm = bin + "\\" + options.vmType;
         CreateDirectoryA(vm.c_str(), nullptr);
-        if (!copyStandin("jvm.dll", vm + "\\jvm.dll"))
+        if (!copyStandin(options.companionLibrary ? "jvm_companion.dll" : "jvm.dll", vm + "\\jvm.dll"))
+            return false;
+        if (options.companionLibrary && !copyStandin("sldkcompanion.dll", bin + "\\sldkcompanion.dll"))
             return false;
         if (options.refuseLoad && !writeTextFile(vm + "\\refuse-load", ""))
             return false;

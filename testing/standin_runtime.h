@@ -23,6 +23,7 @@ struct StandinRuntimeOptions {
     bool jvmLibrary = true;
     std::string vmType = "server";
     bool refuseLoad = false;     // jvm.dll exists but refuses to load
+    bool companionLibrary = false; // jvm.dll imports bin\sldkcompanion.dll, laid out beside java.exe
 };
 
 // The folder of the running test program, where the stand-ins are built.

@@ -263,3 +263,27 @@ TEST(InstallerScenario, RebootMarkerWithMoreTextStartsAnOrdinaryInstaller)
     EXPECT_EQ(outcome.process.exitCode, 0u) << describe(outcome);
     expectInOrder(singleLogText(outcome), {"Quiet installer.", "extracting files", "launching program"});
 }
+
+// A real runtime's VM library needs libraries of the runtime's own bin folder. The restricted
+// DLL search of both launchers still finds them there (and only there).
+TEST(InstallerScenario, VmLibraryFindsTheLibrariesOfItsRuntimesBinFolder)
+{
+    StandinRuntimeOptions runtime;
+    runtime.companionLibrary = true;
+    for (const bool installer : {true, false}) {
+        SCOPED_TRACE(installer ? "setuplauncher" : "servicelauncher");
+        ScratchDirectory scratch;
+        const std::wstring trace = scratch.file(L"trace.txt");
+        const std::wstring temp = scratch.subdirectory(L"tmp");
+        sldkpack::LauncherModel model = basicModel(installer ? "1" : "4");
+        sldkpack::setConfig(model, 122, "com.example.Main");
+        sldkpack::setConfig(model, 128, "Ajre");
+        ASSERT_TRUE(layOutStandinRuntime(toUtf8(scratch.file(L"jre")), runtime));
+        const std::wstring launcher =
+            buildLauncherFile(installer ? kSetupStub : kServiceStub, model, scratch.path(), L"app.exe");
+        const LauncherOutcome outcome = runLauncher(launcher, temp, {installer ? L"-q" : L"/run"},
+                                                    {{L"SEALDECK_LOG", L"yes"}, {L"SLDK_TRACE", trace}});
+        EXPECT_EQ(outcome.process.exitCode, 0u) << describe(outcome);
+        EXPECT_FALSE(traced(traceLines(trace), "arg ").empty()) << "main was not called\n" << singleLogText(outcome);
+    }
+}
