@@ -350,6 +350,8 @@ bool LoadDLL(bool showErrors, const char* location, bool isJavaExe)
     return false;
 }
 
+bool vmLibraryLoaded() { return g_createJavaVm != nullptr; }
+
 bool launchProgram(const std::vector<std::wstring>& arguments, bool destroyAfterMain)
 {
     logLine(L"launching program");

@@ -8,6 +8,8 @@
 // runtime (a java executable when isJavaExe, else a runtime directory); without one, the
 // search chooses. With showErrors a failure shows a message (not fatal).
 bool LoadDLL(bool showErrors, const char* location, bool isJavaExe);
+// Whether a LoadDLL succeeded, so that a VM can be created.
+bool vmLibraryLoaded();
 
 // Composes the VM options, creates the VM and calls main with the launcher arguments; true
 // when main returned without a pending exception. After a successful LoadDLL, on the thread

@@ -77,6 +77,12 @@ void unpackPackFile(const std::string& runtimeDirectory, const std::string& pack
         logLine(L"pack path doesn't exists");
         return;
     }
+    // Without a runtime the tool's path would be "\bin\unpack200.exe", at the root of the
+    // current drive, where any user may have put a program.
+    if (runtimeDirectory.empty()) {
+        logError(L"no runtime directory for unpacking %S", packPath.c_str());
+        return;
+    }
     const std::string jarPath = packPath.substr(0, packPath.size() - kPackSuffixLength);
     const std::string program = runtimeDirectory + "\\bin\\unpack200.exe";
     // The child's runtime takes the first word as its own name, so the program is repeated

@@ -31,6 +31,18 @@ void createNameDirectories(const std::string& base, std::string_view name)
 
 } // namespace
 
+void createExtractionDirectoryOrExit()
+{
+    switch (createExtractionDirectory()) {
+    case ExtractionDirectoryResult::Created:
+        return;
+    case ExtractionDirectoryResult::NoTemporaryDirectory:
+        fatalMessage(1015);
+    case ExtractionDirectoryResult::NotCreated:
+        fatalMessage(1009, "7");
+    }
+}
+
 int extractPayload(bool createDirectory)
 {
     logLine(L"extracting files");
@@ -52,16 +64,8 @@ int extractPayload(bool createDirectory)
         }
     }
 
-    if (createDirectory) {
-        switch (createExtractionDirectory()) {
-        case ExtractionDirectoryResult::Created:
-            break;
-        case ExtractionDirectoryResult::NoTemporaryDirectory:
-            fatalMessage(1015);
-        case ExtractionDirectoryResult::NotCreated:
-            fatalMessage(1009, "7");
-        }
-    }
+    if (createDirectory)
+        createExtractionDirectoryOrExit();
     // Without a directory the targets would be "\name", at the root of the current drive.
     if (extractionDirectory().empty()) {
         logError(L"no extraction directory for the included files");

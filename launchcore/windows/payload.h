@@ -14,6 +14,10 @@
 // is fatal (message 1009 "11").
 int extractPayload(bool createDirectory);
 
+// A fresh extraction directory, or the end: message 1015 without a temporary directory,
+// message 1009 "7" when none could be made.
+void createExtractionDirectoryOrExit();
+
 // Reads one entry (a signed 64-bit length, then the scrambled bytes) at the launcher file's
 // position into targetPath; a length of 0 or below creates nothing. Same results.
 int extractPayloadFile(HANDLE launcher, const std::string& targetPath);

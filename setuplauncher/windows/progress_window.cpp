@@ -1,5 +1,6 @@
 #include "setuplauncher/windows/progress_window.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "launchcore/windows/base/handles.h"
@@ -8,10 +9,7 @@
 #include "launchcore/windows/messages/message_texts.h"
 #include "launchcore/windows/state/launcher_state.h"
 #include "setuplauncher/windows/install_started_markers.h"
-#include "setuplauncher/windows/installer_main.h"
-#include "setuplauncher/windows/installer_state.h"
 #include "setuplauncher/windows/progress_scale.h"
-#include "setuplauncher/windows/runtime_download.h"
 
 namespace {
 
@@ -25,17 +23,12 @@ constexpr int32_t kInstallerTitleMessage = 20013;
 // dialog and the program entry returns.
 constexpr UINT kWorkDoneMessage = WM_APP + 1;
 
-DWORD WINAPI progressWork(void* parameter)
+// One progress window at a time: the work of the one being shown.
+std::atomic<ProgressWork> g_work{nullptr};
+
+DWORD WINAPI progressWorker(void* parameter)
 {
-    HWND window = static_cast<HWND>(parameter);
-    if (startWithoutWindow()) {
-        // The window was opened for the download; the offer closes it.
-        offerRuntimeDownload(window);
-    } else {
-        prepareAndLaunch(window);
-        // The Java side has ended without ending the process: nothing is left to wait for.
-        closeProgressWindow(window);
-    }
+    g_work.load()(static_cast<HWND>(parameter));
     return 0;
 }
 
@@ -47,7 +40,7 @@ void initializeProgressWindow(HWND dialog)
     SetDlgItemTextW(dialog, kNoticeControl, messageText(kPreparingMessage).c_str());
     SetWindowTextW(dialog, messageText(kInstallerTitleMessage).c_str());
     SetDlgItemTextW(dialog, IDCANCEL, messageText(kCancelMessage).c_str());
-    unique_handle worker(CreateThread(nullptr, 0, progressWork, dialog, 0, nullptr));
+    unique_handle worker(CreateThread(nullptr, 0, progressWorker, dialog, 0, nullptr));
 }
 
 } // namespace
@@ -84,8 +77,9 @@ void centerWindow(HWND dialog)
     SetWindowPos(dialog, HWND_TOP, x, y, 0, 0, SWP_NOSIZE);
 }
 
-void showProgressWindow()
+void showProgressWindow(ProgressWork work)
 {
+    g_work = work;
     DialogBoxParamA(instanceHandle(), MAKEINTRESOURCEA(kProgressDialog), nullptr, progressDialogProc, 0);
 }
 

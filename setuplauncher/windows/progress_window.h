@@ -14,10 +14,12 @@ void registerProgressWindowClass();
 // Centres the dialog on its parent, or on the desktop when it has none.
 void centerWindow(HWND dialog);
 
-// Shows the progress window modally (no owner). Its worker thread runs the runtime
-// download offer when the installer starts without window, else the whole work; returns
-// when the window is closed.
-void showProgressWindow();
+// What the progress window's worker thread runs, with the window as its argument.
+using ProgressWork = void (*)(HWND window);
+
+// Shows the progress window modally (no owner) with a worker thread that runs the work;
+// returns when the window is closed.
+void showProgressWindow(ProgressWork work);
 
 // From a worker thread: closes the progress window through its own thread.
 void closeProgressWindow(HWND window);

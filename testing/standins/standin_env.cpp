@@ -5,8 +5,10 @@
 // the build (generated jni_env_slots.inc), so trap names and table layout cannot drift.
 #include "standin_vm.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <map>
 #include <utility>
 
 namespace standin {
@@ -45,6 +47,29 @@ void requireNoPendingException(const char* slot)
 
 #define SLOT_ENTRY(name) requireNoPendingException(#name)
 
+// --- local references, pinned memory, chosen failures ---------------------------------------
+
+std::map<Object*, size_t> g_localReferences;
+size_t g_liveCount = 0;
+size_t g_peakCount = 0;
+std::map<const void*, Object*> g_pinned;
+std::string g_failingSlot;
+int g_callsBeforeFailure = 0;
+
+template <typename Reference>
+Reference local(Object* object)
+{
+    return reinterpret_cast<Reference>(localReference(object));
+}
+
+void pin(const void* buffer, Object* owner) { g_pinned[buffer] = owner; }
+
+void unpin(const void* buffer, const char* slot)
+{
+    if (g_pinned.erase(buffer) == 0)
+        fail(std::string(slot) + " of a buffer that was not handed out or is already released");
+}
+
 ClassInfo* classOf(jclass type)
 {
     Object* object = fromReference(type);
@@ -69,6 +94,14 @@ Object* arrayOf(jarray value, const char* slot)
     return object;
 }
 
+Object* objectArrayOf(jarray value, const char* slot)
+{
+    Object* object = arrayOf(value, slot);
+    if (object->primitive)
+        fail(std::string(slot) + " on a primitive array");
+    return object;
+}
+
 std::string dotted(std::string name)
 {
     for (char& c : name)
@@ -90,19 +123,21 @@ jclass JNICALL FindClass(JNIEnv*, const char* name)
     SLOT_ENTRY(FindClass);
     if (!name)
         fail("FindClass with a null name");
+    if (failsNow("FindClass"))
+        return nullptr;
     ClassInfo* found = findClass(name);
     if (!found) {
         throwException("java/lang/NoClassDefFoundError", name);
         return nullptr;
     }
-    return reinterpret_cast<jclass>(found->object);
+    return local<jclass>(found->object);
 }
 
 jclass JNICALL GetSuperclass(JNIEnv*, jclass type)
 {
     SLOT_ENTRY(GetSuperclass);
     ClassInfo* super = classOf(type)->super;
-    return super ? reinterpret_cast<jclass>(super->object) : nullptr;
+    return super ? local<jclass>(super->object) : nullptr;
 }
 
 jboolean JNICALL IsAssignableFrom(JNIEnv*, jclass from, jclass to)
@@ -134,7 +169,7 @@ jint JNICALL ThrowNew(JNIEnv*, jclass type, const char* message)
 
 jthrowable JNICALL ExceptionOccurred(JNIEnv*)
 {
-    return reinterpret_cast<jthrowable>(pendingException());
+    return local<jthrowable>(pendingException());
 }
 
 void JNICALL ExceptionDescribe(JNIEnv*)
@@ -176,7 +211,17 @@ jobject JNICALL NewGlobalRef(JNIEnv*, jobject object)
 
 void JNICALL DeleteGlobalRef(JNIEnv*, jobject) {}
 
-void JNICALL DeleteLocalRef(JNIEnv*, jobject) {}
+void JNICALL DeleteLocalRef(JNIEnv*, jobject reference)
+{
+    if (!reference)
+        return;
+    const auto found = g_localReferences.find(fromReference(reference));
+    if (found == g_localReferences.end())
+        fail("DeleteLocalRef of a reference that is not a live local reference");
+    if (--found->second == 0)
+        g_localReferences.erase(found);
+    --g_liveCount;
+}
 
 jboolean JNICALL IsSameObject(JNIEnv*, jobject first, jobject second)
 {
@@ -187,7 +232,7 @@ jboolean JNICALL IsSameObject(JNIEnv*, jobject first, jobject second)
 jobject JNICALL NewLocalRef(JNIEnv*, jobject object)
 {
     SLOT_ENTRY(NewLocalRef);
-    return object;
+    return localReference(fromReference(object));
 }
 
 jint JNICALL EnsureLocalCapacity(JNIEnv*, jint)
@@ -203,8 +248,8 @@ jclass JNICALL GetObjectClass(JNIEnv*, jobject object)
     if (!value)
         fail("GetObjectClass of null");
     if (!value->type)
-        return reinterpret_cast<jclass>(findClass("java/lang/Object")->object);
-    return reinterpret_cast<jclass>(value->type->object);
+        return local<jclass>(findClass("java/lang/Object")->object);
+    return local<jclass>(value->type->object);
 }
 
 jboolean JNICALL IsInstanceOf(JNIEnv*, jobject object, jclass type)
@@ -268,13 +313,13 @@ jobject JNICALL CallObjectMethodA(JNIEnv*, jobject object, jmethodID method, con
     SLOT_ENTRY(CallObjectMethodA);
     if (!object)
         fail("CallObjectMethodA on null");
-    return invoke("CallObjectMethodA", method, fromReference(object), arguments, false, 'L').l;
+    return localReference(fromReference(invoke("CallObjectMethodA", method, fromReference(object), arguments, false, 'L').l));
 }
 
 jobject JNICALL CallStaticObjectMethodA(JNIEnv*, jclass, jmethodID method, const jvalue* arguments)
 {
     SLOT_ENTRY(CallStaticObjectMethodA);
-    return invoke("CallStaticObjectMethodA", method, nullptr, arguments, true, 'L').l;
+    return localReference(fromReference(invoke("CallStaticObjectMethodA", method, nullptr, arguments, true, 'L').l));
 }
 
 jboolean JNICALL CallStaticBooleanMethodA(JNIEnv*, jclass, jmethodID method, const jvalue* arguments)
@@ -316,7 +361,7 @@ jobject JNICALL GetStaticObjectField(JNIEnv*, jclass, jfieldID id)
     auto* field = reinterpret_cast<FieldInfo*>(id);
     if (!field)
         fail("GetStaticObjectField with a null field id");
-    return toReference(field->value);
+    return localReference(field->value);
 }
 
 void JNICALL SetStaticObjectField(JNIEnv*, jclass, jfieldID id, jobject value)
@@ -340,7 +385,9 @@ jstring JNICALL NewString(JNIEnv*, const jchar* characters, jsize length)
     SLOT_ENTRY(NewString);
     if (length < 0 || (length > 0 && !characters))
         fail("NewString with a negative length or no characters");
-    return reinterpret_cast<jstring>(
+    if (failsNow("NewString"))
+        return nullptr;
+    return local<jstring>(
         newString(std::u16string(reinterpret_cast<const char16_t*>(characters), static_cast<size_t>(length))));
 }
 
@@ -354,6 +401,8 @@ const jchar* JNICALL GetStringChars(JNIEnv*, jstring value, jboolean* isCopy)
 {
     SLOT_ENTRY(GetStringChars);
     Object* string = stringOf(value, "GetStringChars");
+    if (failsNow("GetStringChars"))
+        return nullptr;
     // A copy, as a real VM may hand out: a caller that reads past the length or writes
     // into it does not corrupt the string.
     auto* copy = new jchar[string->text.size() + 1];
@@ -361,17 +410,24 @@ const jchar* JNICALL GetStringChars(JNIEnv*, jstring value, jboolean* isCopy)
     copy[string->text.size()] = 0;
     if (isCopy)
         *isCopy = JNI_TRUE;
+    pin(copy, string);
     return copy;
 }
 
-void JNICALL ReleaseStringChars(JNIEnv*, jstring, const jchar* characters) { delete[] characters; }
+void JNICALL ReleaseStringChars(JNIEnv*, jstring, const jchar* characters)
+{
+    unpin(characters, "ReleaseStringChars");
+    delete[] characters;
+}
 
 jstring JNICALL NewStringUTF(JNIEnv*, const char* bytes)
 {
     SLOT_ENTRY(NewStringUTF);
     if (!bytes)
         return nullptr;
-    return reinterpret_cast<jstring>(newString(decodeModifiedUtf8(bytes)));
+    if (failsNow("NewStringUTF"))
+        return nullptr;
+    return local<jstring>(newString(decodeModifiedUtf8(bytes)));
 }
 
 jsize JNICALL GetStringUTFLength(JNIEnv*, jstring value)
@@ -409,7 +465,10 @@ void JNICALL GetStringRegion(JNIEnv*, jstring value, jsize start, jsize length, 
 jsize JNICALL GetArrayLength(JNIEnv*, jarray array)
 {
     SLOT_ENTRY(GetArrayLength);
-    return static_cast<jsize>(arrayOf(array, "GetArrayLength")->elements.size());
+    Object* value = arrayOf(array, "GetArrayLength");
+    if (value->primitive)
+        return static_cast<jsize>(value->bytes.size() / primitiveSize(value->primitive));
+    return static_cast<jsize>(value->elements.size());
 }
 
 jobjectArray JNICALL NewObjectArray(JNIEnv*, jsize length, jclass elementType, jobject initial)
@@ -419,10 +478,13 @@ jobjectArray JNICALL NewObjectArray(JNIEnv*, jsize length, jclass elementType, j
         throwException("java/lang/NegativeArraySizeException", std::to_string(length));
         return nullptr;
     }
-    Object* array = newArray(classOf(elementType), static_cast<size_t>(length));
+    ClassInfo* type = classOf(elementType);
+    if (failsNow("NewObjectArray"))
+        return nullptr;
+    Object* array = newArray(type, static_cast<size_t>(length));
     for (Object*& element : array->elements)
         element = fromReference(initial);
-    return reinterpret_cast<jobjectArray>(array);
+    return local<jobjectArray>(array);
 }
 
 bool indexInRange(Object* array, jsize index)
@@ -438,14 +500,14 @@ bool indexInRange(Object* array, jsize index)
 jobject JNICALL GetObjectArrayElement(JNIEnv*, jobjectArray array, jsize index)
 {
     SLOT_ENTRY(GetObjectArrayElement);
-    Object* value = arrayOf(array, "GetObjectArrayElement");
-    return indexInRange(value, index) ? toReference(value->elements[static_cast<size_t>(index)]) : nullptr;
+    Object* value = objectArrayOf(array, "GetObjectArrayElement");
+    return indexInRange(value, index) ? localReference(value->elements[static_cast<size_t>(index)]) : nullptr;
 }
 
 void JNICALL SetObjectArrayElement(JNIEnv*, jobjectArray array, jsize index, jobject element)
 {
     SLOT_ENTRY(SetObjectArrayElement);
-    Object* value = arrayOf(array, "SetObjectArrayElement");
+    Object* value = objectArrayOf(array, "SetObjectArrayElement");
     if (!indexInRange(value, index))
         return;
     Object* item = fromReference(element);
@@ -456,6 +518,120 @@ void JNICALL SetObjectArrayElement(JNIEnv*, jobjectArray array, jsize index, job
     value->elements[static_cast<size_t>(index)] = item;
 }
 
+// --- objects the natives construct --------------------------------------------------------------
+
+jobject JNICALL NewObjectA(JNIEnv*, jclass type, jmethodID id, const jvalue* arguments)
+{
+    SLOT_ENTRY(NewObjectA);
+    ClassInfo* info = classOf(type);
+    auto* method = reinterpret_cast<MethodInfo*>(id);
+    if (!method || method->name != "<init>" || !isSubclassOf(info, method->owner))
+        fail("NewObjectA without a constructor of the class");
+    if (failsNow("NewObjectA"))
+        return nullptr;
+    Object* object = newInstance(info);
+    method->body(object, arguments);
+    return localReference(object);
+}
+
+jint JNICALL CallIntMethodA(JNIEnv*, jobject object, jmethodID method, const jvalue* arguments)
+{
+    SLOT_ENTRY(CallIntMethodA);
+    if (!object)
+        fail("CallIntMethodA on null");
+    return invoke("CallIntMethodA", method, fromReference(object), arguments, false, 'I').i;
+}
+
+// --- primitive arrays ----------------------------------------------------------------------------
+
+// Elements are handed out as copies, as a real VM may do: a native that writes into them
+// without releasing them with mode 0 or JNI_COMMIT changes nothing.
+template <typename Element, typename ArrayType, char Kind>
+struct PrimitiveSlots {
+    static Object* checked(ArrayType array, const char* slot)
+    {
+        Object* value = arrayOf(array, slot);
+        if (value->primitive != Kind)
+            fail(std::string(slot) + " on an array of another kind");
+        return value;
+    }
+
+    static ArrayType JNICALL New(JNIEnv*, jsize length)
+    {
+        requireNoPendingException("New<Type>Array");
+        if (length < 0) {
+            throwException("java/lang/NegativeArraySizeException", std::to_string(length));
+            return nullptr;
+        }
+        if (failsNow("New<Type>Array"))
+            return nullptr;
+        return local<ArrayType>(newPrimitiveArray(Kind, static_cast<size_t>(length)));
+    }
+
+    static Element* JNICALL GetElements(JNIEnv*, ArrayType array, jboolean* isCopy)
+    {
+        requireNoPendingException("Get<Type>ArrayElements");
+        Object* value = checked(array, "Get<Type>ArrayElements");
+        if (failsNow("Get<Type>ArrayElements"))
+            return nullptr;
+        auto* copy = new Element[value->bytes.size() / sizeof(Element) + 1];
+        std::memcpy(copy, value->bytes.data(), value->bytes.size());
+        if (isCopy)
+            *isCopy = JNI_TRUE;
+        pin(copy, value);
+        return copy;
+    }
+
+    static void JNICALL ReleaseElements(JNIEnv*, ArrayType array, Element* elements, jint mode)
+    {
+        Object* value = checked(array, "Release<Type>ArrayElements");
+        if (mode != 0 && mode != JNI_COMMIT && mode != JNI_ABORT)
+            fail("Release<Type>ArrayElements with an unknown mode");
+        const auto found = g_pinned.find(elements);
+        if (found == g_pinned.end() || found->second != value)
+            fail("Release<Type>ArrayElements of elements not handed out for this array");
+        if (mode != JNI_ABORT)
+            std::memcpy(value->bytes.data(), elements, value->bytes.size());
+        if (mode != JNI_COMMIT) {
+            g_pinned.erase(found);
+            delete[] elements;
+        }
+    }
+
+    static bool inRange(Object* value, jsize start, jsize length)
+    {
+        const size_t count = value->bytes.size() / sizeof(Element);
+        if (start >= 0 && length >= 0 && static_cast<size_t>(start) + static_cast<size_t>(length) <= count)
+            return true;
+        throwException("java/lang/ArrayIndexOutOfBoundsException", std::to_string(start));
+        return false;
+    }
+
+    static void JNICALL GetRegion(JNIEnv*, ArrayType array, jsize start, jsize length, Element* buffer)
+    {
+        requireNoPendingException("Get<Type>ArrayRegion");
+        Object* value = checked(array, "Get<Type>ArrayRegion");
+        if (inRange(value, start, length) && length > 0)
+            std::memcpy(buffer, value->bytes.data() + start * sizeof(Element), length * sizeof(Element));
+    }
+
+    static void JNICALL SetRegion(JNIEnv*, ArrayType array, jsize start, jsize length, const Element* buffer)
+    {
+        requireNoPendingException("Set<Type>ArrayRegion");
+        Object* value = checked(array, "Set<Type>ArrayRegion");
+        if (inRange(value, start, length) && length > 0)
+            std::memcpy(value->bytes.data() + start * sizeof(Element), buffer, length * sizeof(Element));
+    }
+};
+
+#define SLDK_PRIMITIVE_SLOTS(Type, Element, Kind)                                              \
+    using Type##Slots = PrimitiveSlots<Element, Element##Array, Kind>;                         \
+    table.New##Type##Array = Type##Slots::New;                                                 \
+    table.Get##Type##ArrayElements = Type##Slots::GetElements;                                 \
+    table.Release##Type##ArrayElements = Type##Slots::ReleaseElements;                         \
+    table.Get##Type##ArrayRegion = Type##Slots::GetRegion;                                     \
+    table.Set##Type##ArrayRegion = Type##Slots::SetRegion
+
 // --- natives, the VM ------------------------------------------------------------------------
 
 jint JNICALL RegisterNatives(JNIEnv*, jclass type, const JNINativeMethod* methods, jint count)
@@ -464,13 +640,19 @@ jint JNICALL RegisterNatives(JNIEnv*, jclass type, const JNINativeMethod* method
     ClassInfo* info = classOf(type);
     if (count < 0 || (count > 0 && !methods))
         fail("RegisterNatives with a negative count or no table");
+    if (failsNow("RegisterNatives"))
+        return JNI_ERR;
+    // A real VM checks the whole table before it binds any of it.
     for (jint i = 0; i < count; ++i) {
         const JNINativeMethod& method = methods[i];
         if (!method.name || !method.signature || !method.fnPtr) {
-            // What a real VM does for an entry it cannot bind.
             throwException("java/lang/NoSuchMethodError", method.name ? method.name : "(null)");
             return JNI_ERR;
         }
+    }
+    for (jint i = 0; i < count; ++i) {
+        const JNINativeMethod& method = methods[i];
+        info->natives.push_back({method.name, method.signature, method.fnPtr});
         trace("natives: " + info->name + " " + method.name + " " + method.signature);
     }
     return JNI_OK;
@@ -479,6 +661,7 @@ jint JNICALL RegisterNatives(JNIEnv*, jclass type, const JNINativeMethod* method
 jint JNICALL UnregisterNatives(JNIEnv*, jclass type)
 {
     SLOT_ENTRY(UnregisterNatives);
+    classOf(type)->natives.clear();
     trace("unregister-natives: " + classOf(type)->name);
     return JNI_OK;
 }
@@ -542,6 +725,16 @@ JNINativeInterface_ buildTable()
     table.NewObjectArray = NewObjectArray;
     table.GetObjectArrayElement = GetObjectArrayElement;
     table.SetObjectArrayElement = SetObjectArrayElement;
+    table.NewObjectA = NewObjectA;
+    table.CallIntMethodA = CallIntMethodA;
+    SLDK_PRIMITIVE_SLOTS(Boolean, jboolean, 'Z');
+    SLDK_PRIMITIVE_SLOTS(Byte, jbyte, 'B');
+    SLDK_PRIMITIVE_SLOTS(Char, jchar, 'C');
+    SLDK_PRIMITIVE_SLOTS(Short, jshort, 'S');
+    SLDK_PRIMITIVE_SLOTS(Int, jint, 'I');
+    SLDK_PRIMITIVE_SLOTS(Long, jlong, 'J');
+    SLDK_PRIMITIVE_SLOTS(Float, jfloat, 'F');
+    SLDK_PRIMITIVE_SLOTS(Double, jdouble, 'D');
     table.RegisterNatives = RegisterNatives;
     table.UnregisterNatives = UnregisterNatives;
     table.GetJavaVM = GetJavaVM;
@@ -554,6 +747,46 @@ JNIEnv g_environment{&g_table};
 } // namespace
 
 JNIEnv* environment() { return &g_environment; }
+
+jobject localReference(Object* object)
+{
+    if (!object)
+        return nullptr;
+    ++g_localReferences[object];
+    g_peakCount = std::max(g_peakCount, ++g_liveCount);
+    return toReference(object);
+}
+
+size_t liveLocalReferences() { return g_liveCount; }
+size_t peakLocalReferences() { return g_peakCount; }
+void resetPeakLocalReferences() { g_peakCount = g_liveCount; }
+size_t pinnedBuffers() { return g_pinned.size(); }
+
+void clearLocalReferences()
+{
+    g_localReferences.clear();
+    g_liveCount = 0;
+    g_peakCount = 0;
+}
+
+void failCall(std::string_view slot, int callsBefore)
+{
+    g_failingSlot = slot;
+    g_callsBeforeFailure = callsBefore;
+}
+
+bool failsNow(const char* slot)
+{
+    if (g_failingSlot.empty() || g_failingSlot != slot)
+        return false;
+    if (g_callsBeforeFailure-- > 0)
+        return false;
+    g_failingSlot.clear();
+    throwException(std::string(slot) == "RegisterNatives" ? "java/lang/NoSuchMethodError"
+                                                           : "java/lang/OutOfMemoryError",
+                   slot);
+    return true;
+}
 
 const char* environmentSlotName(size_t index) { return index < kSlotCount ? kSlotNames[index] : nullptr; }
 

@@ -240,6 +240,45 @@ void buildWorld()
 
     ClassInfo* winDel = defineClass("com/vexon/runtime/util/WinDel", "java/lang/Object");
     defineStaticField(winDel, "externalExecutable", "Ljava/lang/String;");
+
+    // The installer runtime's classes with natives; RegisterNatives records what it binds.
+    for (const char* name : {"ACLHandling", "FileVersion", "FolderInfo", "Misc", "ObjectPicker", "ShellLink",
+                             "VistaFileChooser", "VistaTaskDialog", "Win32CommunicationBackend", "Win32Proxy",
+                             "Win32UserInfo", "Registry", "Win32Exec", "Win32Handle", "Win32Services"})
+        defineClass(std::string("com/sealdeck/runtime/installer/platform/win32/") + name, "java/lang/Object");
+
+    // The classes the natives construct keep their constructor arguments.
+    ClassInfo* number = defineClass("java/lang/Number", "java/lang/Object");
+    ClassInfo* integer = defineClass("java/lang/Integer", "java/lang/Number");
+    auto keepArguments = [](size_t count) {
+        return [count](Object* self, const jvalue* arguments) {
+            self->values.assign(arguments, arguments + count);
+            return nothing();
+        };
+    };
+    defineMethod(integer, "<init>", "(I)V", false, keepArguments(1));
+    defineMethod(integer, "intValue", "()I", false, [](Object* self, const jvalue*) {
+        jvalue result{};
+        result.i = self->values.empty() ? 0 : self->values[0].i;
+        return result;
+    });
+    defineMethod(defineClass("com/sealdeck/api/windows/WinRegistry$ExpandString", "java/lang/Object"), "<init>",
+                 "(Ljava/lang/String;)V", false, keepArguments(1));
+    defineMethod(defineClass("com/sealdeck/api/windows/WindowInfo", "java/lang/Object"), "<init>",
+                 "(JILjava/lang/String;Ljava/lang/String;)V", false, keepArguments(4));
+    defineMethod(defineClass("com/sealdeck/runtime/installer/platform/win32/ObjectPicker$Result", "java/lang/Object"),
+                 "<init>", "(Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;Ljava/lang/String;)V",
+                 false, keepArguments(5));
+}
+
+void hideClass(std::string_view name) { g_missingClass = internalName(std::string(name)); }
+
+std::vector<ClassInfo*> allClasses()
+{
+    std::vector<ClassInfo*> classes;
+    for (const auto& info : g_classes)
+        classes.push_back(info.get());
+    return classes;
 }
 
 ClassInfo* findClass(std::string_view name)
@@ -249,6 +288,16 @@ ClassInfo* findClass(std::string_view name)
     for (const auto& info : g_classes)
         if (info->name == name)
             return info.get();
+    // Array classes exist for every element type ("[B", "[Ljava/lang/String;").
+    if (name.size() >= 2 && name[0] == '[') {
+        const std::string_view element = name.substr(1);
+        const bool known = element.size() == 1 ? primitiveSize(element[0]) != 0
+                           : element[0] == '['  ? findClass(element) != nullptr
+                                                : element.front() == 'L' && element.back() == ';' &&
+                                                     findClass(element.substr(1, element.size() - 2)) != nullptr;
+        if (known)
+            return defineClass(std::string(name), "java/lang/Object");
+    }
     return nullptr;
 }
 
@@ -287,9 +336,44 @@ Object* newString(std::u16string text)
 
 Object* newArray(ClassInfo* elementType, size_t length)
 {
-    Object* array = newObject(ObjectKind::Array, findClass("java/lang/Object"));
+    const std::string& element = elementType->name;
+    ClassInfo* type = findClass(element[0] == '[' ? "[" + element : "[L" + element + ";");
+    Object* array = newObject(ObjectKind::Array, type ? type : findClass("java/lang/Object"));
     array->elementType = elementType;
     array->elements.assign(length, nullptr);
+    return array;
+}
+
+Object* newInstance(ClassInfo* type) { return newObject(ObjectKind::Plain, type); }
+
+size_t primitiveSize(char kind)
+{
+    switch (kind) {
+    case 'Z':
+    case 'B':
+        return 1;
+    case 'C':
+    case 'S':
+        return 2;
+    case 'I':
+    case 'F':
+        return 4;
+    case 'J':
+    case 'D':
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+Object* newPrimitiveArray(char kind, size_t length)
+{
+    const size_t size = primitiveSize(kind);
+    if (size == 0)
+        return nullptr;
+    Object* array = newObject(ObjectKind::Array, findClass(std::string("[") + kind));
+    array->primitive = kind;
+    array->bytes.assign(length * size, 0);
     return array;
 }
 

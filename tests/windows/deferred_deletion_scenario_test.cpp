@@ -3,6 +3,7 @@
 // and leaving what resists to the next system start.
 #include "testing/deletion_run.h"
 #include "testing/launcher_run.h"
+#include "testing/standin_runtime.h"
 
 #include <gtest/gtest.h>
 
@@ -47,16 +48,23 @@ TEST(DeferredDeletionScenario, DeletableEntriesGoInOnePassAndTheListWithThem)
     EXPECT_EQ(rebootCheckFile(HKEY_CURRENT_USER).find(scratch.path()), std::wstring::npos) << "a reboot marker";
 }
 
-// Without the list's path the marker is no marker: the installer starts as usual.
+// Without the list's path the marker is no marker: the installer starts as usual (here one
+// that shows no window, as nothing needs one).
 TEST(DeferredDeletionScenario, MarkerWithoutAListStartsTheInstaller)
 {
     ScratchDirectory scratch;
     const std::wstring temp = scratch.subdirectory(L"tmp");
-    const std::wstring launcher = buildLauncherFile(kSetupStub, basicModel("1"), scratch.path(), L"setup.exe");
+    sldkpack::LauncherModel model = basicModel("1");
+    sldkpack::setConfig(model, 155, "1");
+    sldkpack::setConfig(model, 128, "Ajre");
+    ASSERT_TRUE(layOutStandinRuntime(toUtf8(scratch.file(L"jre"))));
+    const std::wstring launcher = buildLauncherFile(kSetupStub, model, scratch.path(), L"setup.exe");
     ASSERT_FALSE(launcher.empty());
     const LauncherOutcome outcome = runLauncher(launcher, temp, {L"__sldk_windel"}, {{L"SEALDECK_LOG", L"yes"}});
     EXPECT_EQ(outcome.process.exitCode, 0u) << describe(outcome);
-    EXPECT_TRUE(hasLogLine(singleLogText(outcome), "Init done"));
+    const std::string log = singleLogText(outcome);
+    EXPECT_TRUE(hasLogLine(log, "Init done")) << log;
+    EXPECT_TRUE(hasLogLine(log, "launching program")) << log;
 }
 
 // A leftover inside an extraction directory is left to the next start at once: no retries,

@@ -2,14 +2,23 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "launchcore/windows/files/extraction_directory.h"
 #include "launchcore/windows/messages/error_display.h"
 #include "launchcore/windows/state/launcher_state.h"
 
 [[noreturn]] void exitWithCleanup(unsigned code)
 {
-    if (!languageRestart())
-        deleteDirectoryTree(extractionDirectory());
+    const std::string& directory = extractionDirectory();
+    if (!languageRestart() && !directory.empty()) {
+        // The installer works inside the directory, and a process cannot remove its own
+        // current directory: step out into the parent first.
+        const size_t separator = directory.find_last_of('\\');
+        if (separator != std::string::npos)
+            SetCurrentDirectoryA(directory.substr(0, separator + 1).c_str());
+        deleteDirectoryTree(directory);
+    }
     // ExitProcess skips the runtime library's exit handlers, so a log that was shown stays
     // on disk.
     ExitProcess(code);
