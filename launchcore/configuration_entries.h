@@ -47,6 +47,8 @@ inline constexpr int32_t kReadDefaultVmOptions = 166;
 inline constexpr int32_t kProductKind = 2001;
 inline constexpr int32_t kIncludedFileCount = 2002;
 inline constexpr int32_t kIncludedFileList = 2003;
+// SHA-256 of the archive at kRuntimeDownloadUrl as 64 hexadecimal digits; empty = unchecked.
+inline constexpr int32_t kRuntimeDownloadSha256 = 2004;
 
 inline constexpr int32_t kRuntimePreferencesDirectory = 10003;
 inline constexpr int32_t kNativeLibraryDirectory = 10004;

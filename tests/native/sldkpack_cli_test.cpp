@@ -1,4 +1,5 @@
 #include "tools/sldkpack/cli/cli.h"
+#include "tools/sldkpack/sha256.h"
 #include "tools/sldkpack/synthetic_pe.h"
 
 #include "launchcore/appended_data_format.h"
@@ -349,4 +350,50 @@ TEST(SldkpackWindows1252, ConvertsWhatTheCodePageHoldsAndRefusesTheRest) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, utf8ToWindows1252(c.utf8)) << c.utf8;
+}
+
+// Entry 2004 is the SHA-256 of the archive at the download URL: refused at packaging time
+// unless it is 64 hexadecimal digits, and computed from a local copy with --download-archive.
+TEST_F(SldkpackCli, DownloadChecksumIsCheckedOrComputedFromTheArchive) {
+    const std::string archive(70000, 'r');
+    writeFile(dir / "jre.tar.gz", archive);
+    const std::string digest = sha256Hex(archive.data(), archive.size());
+    const std::string withUrl = "[config]\nruntime-download-url = \"http://example.invalid/jre.tar.gz\"\n";
+    const auto buildWith = [&](const std::string& toml, std::vector<std::string> extra) {
+        writeFile(dir / "project" / "app.toml", toml);
+        std::vector<std::string> args = {"build", "--stub", stub.string(), "--config",
+                                         (dir / "project" / "app.toml").string(), "--out", out.string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run(args);
+    };
+
+    for (const std::string& bad : {std::string("abc"), digest + "0", digest.substr(0, 63) + "z"}) {
+        SCOPED_TRACE(bad);
+        const Result refused = buildWith(withUrl + "2004 = \"" + bad + "\"\n", {});
+        EXPECT_EQ(kExitBadInput, refused.code);
+        EXPECT_NE(std::string::npos, refused.err.find("must be 64 hexadecimal digits")) << refused.err;
+        EXPECT_FALSE(fs::exists(out));
+    }
+    const Result noUrl = buildWith("[config]\n101 = \"x\"\n", {"--download-archive", (dir / "jre.tar.gz").string()});
+    EXPECT_EQ(kExitBadInput, noUrl.code);
+    EXPECT_NE(std::string::npos, noUrl.err.find("needs a runtime-download-url")) << noUrl.err;
+    const Result differs = buildWith(withUrl + "runtime-download-sha256 = \"" + std::string(64, 'a') + "\"\n",
+                                     {"--download-archive", (dir / "jre.tar.gz").string()});
+    EXPECT_EQ(kExitBadInput, differs.code);
+    EXPECT_NE(std::string::npos, differs.err.find("does not match")) << differs.err;
+    EXPECT_FALSE(fs::exists(out));
+
+    std::string upper = digest;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const Result given = buildWith(withUrl + "2004 = \"" + upper + "\"\n", {});
+    ASSERT_EQ(kExitOk, given.code) << given.err;
+    EXPECT_EQ(readBack(readFile(out)).config[2004], upper);
+    const Result computed = buildWith(withUrl + "2004 = \"" + upper + "\"\n",
+                                      {"--download-archive", (dir / "jre.tar.gz").string()});
+    ASSERT_EQ(kExitOk, computed.code) << computed.err;
+    EXPECT_EQ(readBack(readFile(out)).config[2004], digest);
+    const Result empty = buildWith(withUrl + "2004 = \"\"\n", {});
+    ASSERT_EQ(kExitOk, empty.code) << empty.err;
+    EXPECT_EQ(readBack(readFile(out)).config[2004], "");
 }

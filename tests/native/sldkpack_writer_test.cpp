@@ -283,7 +283,8 @@ TEST(SldkpackWriter, DefaultMessagesCoverBothRangesWithTheKnownTexts) {
 TEST(SldkpackWriter, FriendlyNamesCoverEveryKnownEntryOnce) {
     std::set<int32_t> expectedIds = {101, 102, 103, 104, 105, 106, 107, 108, 121, 122, 123, 124, 125, 126, 127,
                                      128, 130, 131, 132, 133, 146, 149, 150, 151, 152, 153, 154, 155, 157, 158,
-                                     159, 160, 161, 163, 165, 166, 2001, 2002, 2003, 10003, 10004, 10005, 10007, 10200};
+                                     159, 160, 161, 163, 165, 166, 2001, 2002, 2003, 2004, 10003, 10004, 10005, 10007,
+                                     10200};
     for (int32_t id = 10109; id <= 10122; ++id)
         expectedIds.insert(id);
     std::set<int32_t> ids;

@@ -1,5 +1,6 @@
 // The resources of the built executables, read back as Windows reads them: the progress
-// window's template, the installer icon and the application manifests.
+// window's and the download dialog's templates, the installer icon and the application
+// manifests.
 #include "testing/launcher_builder.h"
 
 #include <windows.h>
@@ -80,7 +81,40 @@ struct Control {
     std::wstring windowClass;
     short x, y, cx, cy;
     bool visible;
+    DWORD style;
 };
+
+std::vector<Control> readControls(TemplateReader& reader, uint16_t count)
+{
+    std::vector<Control> controls;
+    for (uint16_t i = 0; i < count && !reader.overrun(); ++i) {
+        reader.alignTo4();
+        reader.next<uint32_t>(); // help id
+        reader.next<uint32_t>(); // extended style
+        Control control{};
+        control.style = reader.next<uint32_t>();
+        control.x = reader.next<short>();
+        control.y = reader.next<short>();
+        control.cx = reader.next<short>();
+        control.cy = reader.next<short>();
+        control.id = reader.next<int32_t>();
+        control.windowClass = reader.nameOrOrdinal();
+        reader.nameOrOrdinal(); // text
+        reader.next<uint16_t>(); // size of the creation data: none here
+        control.visible = (control.style & WS_VISIBLE) != 0;
+        controls.push_back(control);
+    }
+    return controls;
+}
+
+Control controlOf(const std::vector<Control>& controls, int id)
+{
+    for (const Control& control : controls)
+        if (control.id == id)
+            return control;
+    ADD_FAILURE() << "no control " << id;
+    return Control{};
+}
 
 std::wstring upper(std::wstring text)
 {
@@ -125,33 +159,10 @@ TEST(Resources, ProgressWindowTemplateIsTheInstallersDialog)
     reader.next<uint16_t>(); // italic, charset
     EXPECT_EQ(reader.nameOrOrdinal(), L"MS Shell Dlg");
 
-    std::vector<Control> controls;
-    for (uint16_t i = 0; i < count && !reader.overrun(); ++i) {
-        reader.alignTo4();
-        reader.next<uint32_t>(); // help id
-        reader.next<uint32_t>(); // extended style
-        const DWORD controlStyle = reader.next<uint32_t>();
-        Control control{};
-        control.x = reader.next<short>();
-        control.y = reader.next<short>();
-        control.cx = reader.next<short>();
-        control.cy = reader.next<short>();
-        control.id = reader.next<int32_t>();
-        control.windowClass = reader.nameOrOrdinal();
-        reader.nameOrOrdinal(); // text
-        reader.next<uint16_t>(); // size of the creation data: none here
-        control.visible = (controlStyle & WS_VISIBLE) != 0;
-        controls.push_back(control);
-    }
+    const std::vector<Control> controls = readControls(reader, count);
     ASSERT_FALSE(reader.overrun());
     ASSERT_EQ(controls.size(), 5u);
-    const auto find = [&](int id) {
-        for (const Control& control : controls)
-            if (control.id == id)
-                return control;
-        ADD_FAILURE() << "no control " << id;
-        return Control{};
-    };
+    const auto find = [&](int id) { return controlOf(controls, id); };
     // The predefined classes by name or by ordinal: button 0x80, static 0x82.
     const Control notice = find(1003), bar = find(1001), status = find(1002), cancel = find(IDCANCEL), icon = find(-1);
     EXPECT_EQ(notice.windowClass, L"#130");
@@ -165,6 +176,58 @@ TEST(Resources, ProgressWindowTemplateIsTheInstallersDialog)
     EXPECT_EQ((std::vector<short>{notice.x, notice.y, notice.cx, notice.cy}), (std::vector<short>{46, 6, 176, 34}));
     EXPECT_EQ((std::vector<short>{status.x, status.y, status.cx, status.cy}), (std::vector<short>{6, 50, 154, 8}));
     EXPECT_EQ((std::vector<short>{icon.x, icon.y, icon.cx, icon.cy}), (std::vector<short>{13, 10, 32, 32}));
+}
+
+// The download dialog: a plain dialog class at the origin, Download as the default button.
+TEST(Resources, DownloadDialogTemplateOffersDownloadLocateAndCancel)
+{
+    const std::vector<uint8_t> bytes = ResourceFile(kSetupStub).bytes(5, 104);
+    ASSERT_FALSE(bytes.empty()) << "no dialog 104";
+    TemplateReader reader(bytes);
+    EXPECT_EQ(reader.next<uint16_t>(), 1u);
+    EXPECT_EQ(reader.next<uint16_t>(), 0xFFFFu) << "not an extended template";
+    reader.next<uint32_t>(); // help id
+    reader.next<uint32_t>(); // extended style
+    const DWORD style = reader.next<uint32_t>();
+    const DWORD frame = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    EXPECT_EQ(style & frame, frame);
+    EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0u);
+    const uint16_t count = reader.next<uint16_t>();
+    const short x = reader.next<short>(), y = reader.next<short>(), cx = reader.next<short>(), cy = reader.next<short>();
+    EXPECT_EQ((std::vector<short>{x, y, cx, cy}), (std::vector<short>{0, 0, 233, 79}));
+    EXPECT_EQ(reader.nameOrOrdinal(), L"") << "menu";
+    EXPECT_EQ(reader.nameOrOrdinal(), L"") << "class";
+    EXPECT_EQ(reader.nameOrOrdinal(), L"") << "title";
+    ASSERT_TRUE(style & DS_SETFONT);
+    EXPECT_EQ(reader.next<uint16_t>(), 8u);
+    reader.next<uint16_t>(); // weight
+    reader.next<uint16_t>(); // italic, charset
+    EXPECT_EQ(reader.nameOrOrdinal(), L"MS Shell Dlg");
+
+    const std::vector<Control> controls = readControls(reader, count);
+    ASSERT_FALSE(reader.overrun());
+    ASSERT_EQ(controls.size(), 5u);
+    const struct {
+        int id;
+        const wchar_t* windowClass;
+        std::vector<short> box;
+    } expected[] = {
+        {1004, L"#128", {61, 59, 50, 14}},
+        {1005, L"#128", {117, 59, 50, 14}},
+        {IDCANCEL, L"#128", {173, 59, 50, 14}},
+        {1003, L"#130", {46, 6, 176, 45}},
+        {-1, L"STATIC", {13, 10, 32, 32}},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.id);
+        const Control control = controlOf(controls, e.id);
+        EXPECT_EQ(upper(control.windowClass), e.windowClass);
+        EXPECT_EQ((std::vector<short>{control.x, control.y, control.cx, control.cy}), e.box);
+        EXPECT_TRUE(control.visible);
+    }
+    EXPECT_EQ(controlOf(controls, 1004).style & 0xF, static_cast<DWORD>(BS_DEFPUSHBUTTON));
+    EXPECT_EQ(controlOf(controls, 1005).style & 0xF, static_cast<DWORD>(BS_PUSHBUTTON));
+    EXPECT_EQ(controlOf(controls, -1).style & 0x1F, static_cast<DWORD>(SS_ICON));
 }
 
 // One icon group with the sizes a shell and a high-DPI caption ask for.

@@ -1,8 +1,12 @@
 // Argument parsing and the `build` command.
 #include "tools/sldkpack/cli/cli.h"
 
+#include "launchcore/configuration_entries.h"
+#include "tools/sldkpack/sha256.h"
+
 #include <CLI/CLI.hpp>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -40,14 +44,42 @@ void writeAtomically(const fs::path& target, const std::vector<uint8_t>& bytes) 
     }
 }
 
-int runBuild(const fs::path& stubPath, const fs::path& configPath, const fs::path& outPath, std::ostream& out) {
+const std::string* configEntry(const LauncherModel& model, int32_t id) {
+    for (const auto& entry : model.config)
+        if (entry.first == id)
+            return &entry.second;
+    return nullptr;
+}
+
+// Entry 2004 from a local copy of the archive the launcher downloads.
+void setDownloadChecksum(LauncherModel& model, const fs::path& archive) {
+    const std::string* url = configEntry(model, config_entry::kRuntimeDownloadUrl);
+    if (!url || url->empty())
+        throw PackError("--download-archive needs a runtime-download-url (entry 150) in the configuration");
+    const auto bytes = readFileBytes(archive, "download archive");
+    const std::string digest = sha256Hex(bytes.data(), bytes.size());
+    const std::string* given = configEntry(model, config_entry::kRuntimeDownloadSha256);
+    if (given && !given->empty()) {
+        std::string lower = *given;
+        for (char& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (lower != digest)
+            throw PackError("entry 2004 does not match the SHA-256 of '" + archive.string() + "' (" + digest + ")");
+    }
+    setConfig(model, config_entry::kRuntimeDownloadSha256, digest);
+}
+
+int runBuild(const fs::path& stubPath, const fs::path& configPath, const fs::path& outPath,
+             const std::string& downloadArchive, std::ostream& out) {
     const auto stub = readFileBytes(stubPath, "stub");
     try {
         endOfLastSection(stub);
     } catch (const PackError& error) {
         throw PackError("stub '" + stubPath.string() + "' is " + error.what());
     }
-    const LauncherModel model = loadModel(configPath);
+    LauncherModel model = loadModel(configPath);
+    if (!downloadArchive.empty())
+        setDownloadChecksum(model, downloadArchive);
     const auto image = buildLauncher(stub, model);
     writeAtomically(outPath, image);
     out << "wrote " << outPath.string() << " (" << image.size() << " bytes)\n";
@@ -60,11 +92,13 @@ int sldkpackMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"sldkpack: writes, inspects and verifies launcher executables", "sldkpack"};
     app.require_subcommand(1);
 
-    std::string stub, config, output, inspected, verified;
+    std::string stub, config, output, inspected, verified, downloadArchive;
     auto* build = app.add_subcommand("build", "append a launcher's data to a stub executable");
     build->add_option("--stub", stub, "the stub executable (a PE file)")->required();
     build->add_option("--config", config, "the launcher's TOML description")->required();
     build->add_option("--out", output, "the launcher to write")->required();
+    build->add_option("--download-archive", downloadArchive,
+                      "a local copy of the runtime archive at the download URL; its SHA-256 becomes entry 2004");
     auto* inspect = app.add_subcommand("inspect", "print a launcher's appended data");
     inspect->add_option("launcher", inspected, "the launcher executable")->required();
     auto* verify = app.add_subcommand("verify", "check the magic and the CRC-32 of a launcher");
@@ -85,7 +119,7 @@ int sldkpackMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     try {
         if (build->parsed())
-            return runBuild(stub, config, output, out);
+            return runBuild(stub, config, output, downloadArchive, out);
         if (inspect->parsed())
             return runInspect(inspected, out, err);
         return runVerify(verified, out, err);

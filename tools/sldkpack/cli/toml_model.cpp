@@ -1,7 +1,9 @@
 // The TOML description of a launcher, turned into the writer's model.
 #include "tools/sldkpack/cli/cli.h"
 
+#include "launchcore/configuration_entries.h"
 #include "launchcore/text.h"
+#include "setuplauncher/download_checksum.h"
 
 #include <toml++/toml.h>
 
@@ -93,7 +95,12 @@ void readConfig(const toml::table& table, LauncherModel& model) {
             throw PackError("configuration entry " + std::to_string(id) + " is given twice ('" + seen->second +
                             "' and '" + name + "')" + where(key->source()));
         seenAs.emplace(id, name);
-        model.config.emplace_back(id, configValue(*node, "configuration entry " + std::to_string(id)));
+        std::string value = configValue(*node, "configuration entry " + std::to_string(id));
+        // The launcher would ignore a malformed checksum and download unchecked.
+        if (id == config_entry::kRuntimeDownloadSha256 && !value.empty() && !parseSha256Text(value))
+            throw PackError("configuration entry 2004 (runtime-download-sha256) must be 64 hexadecimal digits" +
+                            where(node->source()));
+        model.config.emplace_back(id, std::move(value));
     }
 }
 
