@@ -98,3 +98,18 @@ std::string describe(const LauncherOutcome& outcome)
     }
     return out.str();
 }
+
+std::vector<std::wstring> extractionDirectories(const std::wstring& temp)
+{
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((temp + L"\\vxn*.tmp_dir*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            found.push_back(temp + L"\\" + entry.cFileName);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return found;
+}

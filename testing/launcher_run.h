@@ -36,5 +36,8 @@ std::vector<std::string> logLinesWithoutTime(const std::string& text);
 bool hasLogLine(const std::string& text, const std::string& line);
 bool hasLogLineStartingWith(const std::string& text, const std::string& prefix);
 
+// The extraction directories ("vxn*.tmp_dir*") a run left in its temporary directory.
+std::vector<std::wstring> extractionDirectories(const std::wstring& temp);
+
 // What a test prints about a run when an expectation fails.
 std::string describe(const LauncherOutcome& outcome);

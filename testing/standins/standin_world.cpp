@@ -16,6 +16,7 @@
 //   SLDK_JVM_SLEEP_MS=<n>           main waits that long first
 //   SLDK_JVM_MARKER=<n>             main writes n into this process's InstallStarted value
 //   SLDK_JVM_WINDOW_MS=<n>          main shows a window of its own for that long
+//   SLDK_JVM_LINGER_MS=<n>          main waits that long before it goes on
 #include "standin_vm.h"
 
 #include <windows.h>
@@ -62,6 +63,8 @@ void actAsInstaller()
         if (window)
             DestroyWindow(window);
     }
+    if (const DWORD linger = knobNumber(L"SLDK_JVM_LINGER_MS"))
+        Sleep(linger);
 }
 
 std::string internalName(std::string name)

@@ -27,16 +27,6 @@ uint64_t appendedStartOf(const std::wstring& launcher)
     return layout ? layout->appendedStart : 0;
 }
 
-bool hasExtractionDirectory(const std::wstring& temp)
-{
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((temp + L"\\vxn*.tmp_dir*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
-}
-
 } // namespace
 
 TEST(IntegrityDialog, DamagedDataShowsTheCorruptedInstallationBoxAndExtractsNothing)
@@ -64,7 +54,7 @@ TEST(IntegrityDialog, DamagedDataShowsTheCorruptedInstallationBoxAndExtractsNoth
                   "The installation file is corrupted. If it is a download please try it again.");
         EXPECT_EQ(shown.contents.buttons.size(), 1u) << buttonList(shown.contents);
         EXPECT_EQ(shown.result.exitCode, 1u);
-        EXPECT_FALSE(hasExtractionDirectory(temp));
+        EXPECT_TRUE(extractionDirectories(temp).empty());
     }
 }
 
@@ -235,7 +225,7 @@ TEST(ProgressWindow, MarkerValueTwoHidesItWithoutAWindow)
     ScratchDirectory scratch;
     const WindowedInstaller installer = windowedInstaller(scratch);
     RunningProcess run = startWindowed(installer, {{L"SLDK_JVM_SLEEP_MS", L"1500"}, {L"SLDK_JVM_MARKER", L"2"},
-                                                  {L"SLDK_JVM_WAIT_STDIN", L"1"}});
+                                                  {L"SLDK_JVM_LINGER_MS", L"10000"}});
     ASSERT_TRUE(run.started()) << run.startError();
     HWND window = waitForWindowOfClass(run.processId(), L"MyDialogClass", kDialogTimeoutMs, run.processHandle());
     ASSERT_NE(window, nullptr) << "no progress window";
@@ -264,7 +254,7 @@ TEST(ProgressWindow, CancelEndsWithExitZeroAndLeavesTheExtractionDirectory)
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 0u);
     EXPECT_EQ(perProcessMarker(processId), 0u);
-    EXPECT_TRUE(hasExtractionDirectory(installer.temp));
+    EXPECT_FALSE(extractionDirectories(installer.temp).empty());
 }
 
 // "-q" hides the window only without "-splash"; the switches count only in their own

@@ -26,26 +26,11 @@ struct Installer {
 
 const std::string kPayload = "the application's jar";
 
-// An installer with one included file, the data for the Java side behind it, and (unless
-// left out) the stand-in runtime in "jre" beside it, where its search looks.
-Installer makeInstaller(const ScratchDirectory& scratch, bool withRuntime = true)
-{
-    Installer installer;
-    installer.trace = scratch.file(L"trace.txt");
-    installer.temp = scratch.subdirectory(L"tmp");
-    sldkpack::LauncherModel model = basicModel("1");
-    model.integrityCheck = true;
-    sldkpack::setConfig(model, 122, "com.example.Setup");
-    sldkpack::setConfig(model, 128, "Ajre");
-    model.files.push_back(sldkpack::IncludedFile{"app.jar", std::vector<uint8_t>(kPayload.begin(), kPayload.end())});
-    model.trailer.assign(3000, 0x42);
-    installer.launcher = buildLauncherFile(kSetupStub, model, scratch.path(), L"setup.exe");
-    if (withRuntime)
-        EXPECT_TRUE(layOutStandinRuntime(toUtf8(scratch.file(L"jre"))));
-    if (const auto layout = describeAppendedData(installer.launcher))
-        installer.unextractedPosition = layout->payloadStart + 8 + kPayload.size();
-    return installer;
-}
+// An installer with one included file (and the runtime archive when asked), the data for
+// the Java side behind them, and (unless left out) the stand-in runtime in "jre" beside it,
+// where its search looks.
+Installer makeInstaller(const ScratchDirectory& scratch, bool installedRuntime = true, bool includedRuntime = false,
+                        const std::vector<std::pair<int32_t, std::string>>& config = {});
 
 // The stand-in runtime as an installer carries it: "jre.tar.gz" with bin, the two java
 // programs and the VM library.
@@ -63,6 +48,34 @@ std::vector<uint8_t> standinRuntimeArchive()
     return std::vector<uint8_t>(archive.begin(), archive.end());
 }
 
+Installer makeInstaller(const ScratchDirectory& scratch, bool installedRuntime, bool includedRuntime,
+                        const std::vector<std::pair<int32_t, std::string>>& config)
+{
+    Installer installer;
+    installer.trace = scratch.file(L"trace.txt");
+    installer.temp = scratch.subdirectory(L"tmp");
+    sldkpack::LauncherModel model = basicModel("1");
+    model.integrityCheck = true;
+    sldkpack::setConfig(model, 122, "com.example.Setup");
+    sldkpack::setConfig(model, 128, "Ajre");
+    for (const auto& [id, value] : config)
+        sldkpack::setConfig(model, id, value);
+    if (includedRuntime)
+        model.files.push_back(sldkpack::IncludedFile{"jre.tar.gz", standinRuntimeArchive()});
+    model.files.push_back(sldkpack::IncludedFile{"app.jar", std::vector<uint8_t>(kPayload.begin(), kPayload.end())});
+    model.trailer.assign(3000, 0x42);
+    installer.launcher = buildLauncherFile(kSetupStub, model, scratch.path(), L"setup.exe");
+    if (installedRuntime)
+        EXPECT_TRUE(layOutStandinRuntime(toUtf8(scratch.file(L"jre"))));
+    if (const auto layout = describeAppendedData(installer.launcher)) {
+        uint64_t position = layout->payloadStart;
+        for (const auto& file : model.files)
+            position += 8 + file.bytes.size();
+        installer.unextractedPosition = position;
+    }
+    return installer;
+}
+
 LauncherOutcome runInstaller(const Installer& installer, std::vector<std::wstring> arguments,
                              const std::wstring& workingDirectory = L"")
 {
@@ -70,21 +83,6 @@ LauncherOutcome runInstaller(const Installer& installer, std::vector<std::wstrin
                                              {{L"SEALDECK_LOG", L"yes"}, {L"SLDK_TRACE", installer.trace}});
     options.workingDirectory = workingDirectory;
     return runLauncher(installer.launcher, installer.temp, options);
-}
-
-std::vector<std::wstring> extractionDirectories(const std::wstring& temp)
-{
-    std::vector<std::wstring> found;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((temp + L"\\vxn*.tmp_dir*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return found;
-    do {
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            found.push_back(temp + L"\\" + entry.cFileName);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    return found;
 }
 
 std::string fileText(const std::wstring& path)
@@ -148,15 +146,7 @@ TEST(InstallerScenario, QuietRunExtractsFindsTheRuntimeAndStartsTheJavaSide)
 TEST(InstallerScenario, IncludedRuntimeIsUnpackedAndStarted)
 {
     ScratchDirectory scratch;
-    Installer installer;
-    installer.trace = scratch.file(L"trace.txt");
-    installer.temp = scratch.subdirectory(L"tmp");
-    sldkpack::LauncherModel model = basicModel("1");
-    model.integrityCheck = true;
-    sldkpack::setConfig(model, 122, "com.example.Setup");
-    model.files.push_back(sldkpack::IncludedFile{"jre.tar.gz", standinRuntimeArchive()});
-    model.files.push_back(sldkpack::IncludedFile{"app.jar", std::vector<uint8_t>(kPayload.begin(), kPayload.end())});
-    installer.launcher = buildLauncherFile(kSetupStub, model, scratch.path(), L"setup.exe");
+    const Installer installer = makeInstaller(scratch, false, true);
 
     const LauncherOutcome outcome = runInstaller(installer, {L"-q"});
     EXPECT_EQ(outcome.process.exitCode, 0u) << describe(outcome);
@@ -176,16 +166,7 @@ TEST(InstallerScenario, IncludedRuntimeIsUnpackedAndStarted)
 TEST(InstallerScenario, PreferredInstalledRuntimeLeavesTheIncludedOneAlone)
 {
     ScratchDirectory scratch;
-    Installer installer;
-    installer.trace = scratch.file(L"trace.txt");
-    installer.temp = scratch.subdirectory(L"tmp");
-    sldkpack::LauncherModel model = basicModel("1");
-    sldkpack::setConfig(model, 122, "com.example.Setup");
-    sldkpack::setConfig(model, 128, "Ajre");
-    sldkpack::setConfig(model, 161, "1");
-    model.files.push_back(sldkpack::IncludedFile{"jre.tar.gz", standinRuntimeArchive()});
-    installer.launcher = buildLauncherFile(kSetupStub, model, scratch.path(), L"setup.exe");
-    ASSERT_TRUE(layOutStandinRuntime(toUtf8(scratch.file(L"jre"))));
+    const Installer installer = makeInstaller(scratch, true, true, {{161, "1"}});
 
     const LauncherOutcome outcome = runInstaller(installer, {L"-q"});
     EXPECT_EQ(outcome.process.exitCode, 0u) << describe(outcome);
@@ -286,4 +267,29 @@ TEST(InstallerScenario, VmLibraryFindsTheLibrariesOfItsRuntimesBinFolder)
         EXPECT_EQ(outcome.process.exitCode, 0u) << describe(outcome);
         EXPECT_FALSE(traced(traceLines(trace), "arg ").empty()) << "main was not called\n" << singleLogText(outcome);
     }
+}
+
+// In single-instance mode a second start of the same installer leaves at once with exit code
+// 0 while the first one runs; a language restart is exempt (it is that first one's child).
+TEST(InstallerScenario, SecondInstanceInSingleInstanceModeEndsWithZero)
+{
+    ScratchDirectory scratch;
+    const Installer installer = makeInstaller(scratch, true, false, {{10005, "1"}});
+    ProcessOptions firstOptions = launcherOptions(installer.temp, {L"-q"},
+                                                  {{L"SLDK_TRACE", installer.trace}, {L"SLDK_JVM_SLEEP_MS", L"20000"}});
+    RunningProcess first = startProcess(installer.launcher, firstOptions);
+    ASSERT_TRUE(first.started()) << first.startError();
+    for (int i = 0; i < 200 && traced(traceLines(installer.trace), "arg ").empty(); ++i)
+        Sleep(50);
+    ASSERT_FALSE(traced(traceLines(installer.trace), "arg ").empty()) << "the first installer did not start";
+
+    Installer second = installer;
+    second.trace = scratch.file(L"second.txt");
+    second.temp = scratch.subdirectory(L"tmp2");
+    const LauncherOutcome outcome = runInstaller(second, {L"-q"});
+    EXPECT_EQ(outcome.process.exitCode, 0u) << describe(outcome);
+    const std::string log = singleLogText(outcome);
+    EXPECT_TRUE(hasLogLine(log, "single instance mode")) << log;
+    EXPECT_FALSE(hasLogLineStartingWith(log, "Starting work")) << log;
+    EXPECT_TRUE(traceLines(second.trace).empty());
 }

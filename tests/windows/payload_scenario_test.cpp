@@ -34,22 +34,6 @@ std::wstring serviceLauncherWith(const ScratchDirectory& scratch,
     return buildLauncherFile(kServiceStub, model, scratch.path(), L"service.exe");
 }
 
-// The extraction directories ("vxn*.tmp_dir*") a run left in its temporary directory.
-std::vector<std::wstring> extractionDirectories(const std::wstring& temp)
-{
-    std::vector<std::wstring> found;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((temp + L"\\vxn*.tmp_dir*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return found;
-    do {
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            found.push_back(temp + L"\\" + entry.cFileName);
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    return found;
-}
-
 std::string fileText(const std::wstring& path)
 {
     const auto bytes = readFileBytes(path);
