@@ -264,3 +264,31 @@ TEST(RuntimeDownloadDialog, ManualSwitchOffersTheDialogInsteadOfTheIncludedArchi
     EXPECT_NE(log.find("Included JRE not used because of manual switch"), std::string::npos) << log;
     EXPECT_TRUE(startedHome(made).empty());
 }
+
+// A download dialog ended some other way (Enter while Download is hidden) leaves the installer
+// without a runtime: no packed payload file is restored with a tool that is not there, and
+// the VM start ends with message 1005 instead of calling into nothing.
+TEST(RuntimeDownloadDialog, EndedWithoutARuntimeNothingIsUnpackedAndTheStartFailsCleanly)
+{
+    ScratchDirectory scratch;
+    const Installer made =
+        installer(scratch, {}, {}, {sldkpack::IncludedFile{"lib.jar.pack", {'p', 'a', 'c', 'k'}}});
+    RunningProcess process = start(made);
+    HWND dialog = waitForDownloadDialog(process);
+    ASSERT_NE(dialog, nullptr) << "no download dialog";
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    HWND failure = waitForWindow(process, [](HWND window) { return GetDlgItem(window, kLocate) == nullptr; });
+    ASSERT_NE(failure, nullptr) << "no error box";
+    const DialogContents contents = readDialog(failure);
+    EXPECT_EQ(toUtf8(messageBoxText(contents)).rfind("The JVM could not be started.", 0), 0u)
+        << toUtf8(messageBoxText(contents));
+    EXPECT_TRUE(pressButton(failure, IDOK));
+    const ProcessResult result = process.wait(20000);
+    EXPECT_EQ(result.exitCode, 1u);
+    const std::vector<std::wstring> logs = listLogs(made.temp);
+    ASSERT_EQ(logs.size(), 1u);
+    const std::string log = readLog(logs.front()).value_or(LogFile{}).text;
+    EXPECT_TRUE(hasLogLine(log, "no JRE loaded, not unpacking lib.jar.pack")) << log;
+    EXPECT_TRUE(hasLogLine(log, "ERROR: Could not start JVM")) << log;
+    EXPECT_FALSE(hasLogLineStartingWith(log, "unpack200: ")) << log;
+}
