@@ -107,6 +107,38 @@ std::vector<Control> readControls(TemplateReader& reader, uint16_t count)
     return controls;
 }
 
+// The fixed part of an extended template, up to the first control; what every dialog of
+// the installer shares is checked here (no menu, no title, "MS Shell Dlg" 8).
+struct DialogHeader {
+    DWORD exStyle = 0;
+    DWORD style = 0;
+    uint16_t count = 0;
+    std::vector<short> box;
+    std::wstring windowClass;
+};
+
+DialogHeader readDialogHeader(TemplateReader& reader)
+{
+    DialogHeader header;
+    EXPECT_EQ(reader.next<uint16_t>(), 1u);
+    EXPECT_EQ(reader.next<uint16_t>(), 0xFFFFu) << "not an extended template";
+    reader.next<uint32_t>(); // help id
+    header.exStyle = reader.next<uint32_t>();
+    header.style = reader.next<uint32_t>();
+    header.count = reader.next<uint16_t>();
+    for (int i = 0; i < 4; ++i)
+        header.box.push_back(reader.next<short>());
+    EXPECT_EQ(reader.nameOrOrdinal(), L"") << "menu";
+    header.windowClass = reader.nameOrOrdinal();
+    EXPECT_EQ(reader.nameOrOrdinal(), L"") << "title";
+    EXPECT_TRUE(header.style & DS_SETFONT);
+    EXPECT_EQ(reader.next<uint16_t>(), 8u);
+    reader.next<uint16_t>(); // weight
+    reader.next<uint16_t>(); // italic, charset
+    EXPECT_EQ(reader.nameOrOrdinal(), L"MS Shell Dlg");
+    return header;
+}
+
 Control controlOf(const std::vector<Control>& controls, int id)
 {
     for (const Control& control : controls)
@@ -136,46 +168,39 @@ TEST(Resources, ProgressWindowTemplateIsTheInstallersDialog)
     const std::vector<uint8_t> bytes = ResourceFile(kSetupStub).bytes(5, 103);
     ASSERT_FALSE(bytes.empty()) << "no dialog 103";
     TemplateReader reader(bytes);
-    EXPECT_EQ(reader.next<uint16_t>(), 1u);
-    EXPECT_EQ(reader.next<uint16_t>(), 0xFFFFu) << "not an extended template";
-    reader.next<uint32_t>(); // help id
-    const DWORD exStyle = reader.next<uint32_t>();
-    const DWORD style = reader.next<uint32_t>();
-    EXPECT_EQ(exStyle & WS_EX_APPWINDOW, static_cast<DWORD>(WS_EX_APPWINDOW));
+    const DialogHeader header = readDialogHeader(reader);
+    EXPECT_EQ(header.exStyle & WS_EX_APPWINDOW, static_cast<DWORD>(WS_EX_APPWINDOW));
     const DWORD frame = DS_MODALFRAME | DS_3DLOOK | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    EXPECT_EQ(style & frame, frame);
-    EXPECT_EQ(style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0u) << "the window is not resizable";
-    const uint16_t count = reader.next<uint16_t>();
-    const short x = reader.next<short>(), y = reader.next<short>(), cx = reader.next<short>(), cy = reader.next<short>();
-    EXPECT_EQ((std::vector<short>{x, y, cx, cy}), (std::vector<short>{22, 17, 233, 79}));
-    EXPECT_EQ(reader.nameOrOrdinal(), L"") << "menu";
+    EXPECT_EQ(header.style & frame, frame);
+    EXPECT_EQ(header.style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0u) << "the window is not resizable";
+    EXPECT_EQ(header.box, (std::vector<short>{22, 17, 233, 79}));
     // Window classes are found without regard to case, and the resource compiler writes
     // class names in capitals.
-    EXPECT_EQ(upper(reader.nameOrOrdinal()), L"MYDIALOGCLASS");
-    EXPECT_EQ(reader.nameOrOrdinal(), L"") << "title";
-    ASSERT_TRUE(style & DS_SETFONT);
-    EXPECT_EQ(reader.next<uint16_t>(), 8u);
-    reader.next<uint16_t>(); // weight
-    reader.next<uint16_t>(); // italic, charset
-    EXPECT_EQ(reader.nameOrOrdinal(), L"MS Shell Dlg");
+    EXPECT_EQ(upper(header.windowClass), L"MYDIALOGCLASS");
 
-    const std::vector<Control> controls = readControls(reader, count);
+    const std::vector<Control> controls = readControls(reader, header.count);
     ASSERT_FALSE(reader.overrun());
     ASSERT_EQ(controls.size(), 5u);
-    const auto find = [&](int id) { return controlOf(controls, id); };
     // The predefined classes by name or by ordinal: button 0x80, static 0x82.
-    const Control notice = find(1003), bar = find(1001), status = find(1002), cancel = find(IDCANCEL), icon = find(-1);
-    EXPECT_EQ(notice.windowClass, L"#130");
-    EXPECT_EQ(upper(bar.windowClass), L"MSCTLS_PROGRESS32");
-    EXPECT_EQ(cancel.windowClass, L"#128");
-    EXPECT_EQ(upper(icon.windowClass), L"STATIC");
-    EXPECT_TRUE(notice.visible && bar.visible && cancel.visible && icon.visible);
-    EXPECT_FALSE(status.visible) << "the download status line starts hidden";
-    EXPECT_EQ((std::vector<short>{bar.x, bar.y, bar.cx, bar.cy}), (std::vector<short>{6, 61, 162, 10}));
-    EXPECT_EQ((std::vector<short>{cancel.x, cancel.y, cancel.cx, cancel.cy}), (std::vector<short>{173, 59, 50, 14}));
-    EXPECT_EQ((std::vector<short>{notice.x, notice.y, notice.cx, notice.cy}), (std::vector<short>{46, 6, 176, 34}));
-    EXPECT_EQ((std::vector<short>{status.x, status.y, status.cx, status.cy}), (std::vector<short>{6, 50, 154, 8}));
-    EXPECT_EQ((std::vector<short>{icon.x, icon.y, icon.cx, icon.cy}), (std::vector<short>{13, 10, 32, 32}));
+    const struct {
+        int id;
+        const wchar_t* windowClass;
+        std::vector<short> box;
+        bool visible;
+    } expected[] = {
+        {1003, L"#130", {46, 6, 176, 34}, true},
+        {1001, L"MSCTLS_PROGRESS32", {6, 61, 162, 10}, true},
+        {1002, L"#130", {6, 50, 154, 8}, false}, // the download status line starts hidden
+        {IDCANCEL, L"#128", {173, 59, 50, 14}, true},
+        {-1, L"STATIC", {13, 10, 32, 32}, true},
+    };
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.id);
+        const Control control = controlOf(controls, e.id);
+        EXPECT_EQ(upper(control.windowClass), e.windowClass);
+        EXPECT_EQ((std::vector<short>{control.x, control.y, control.cx, control.cy}), e.box);
+        EXPECT_EQ(control.visible, e.visible);
+    }
 }
 
 // The download dialog: a plain dialog class at the origin, Download as the default button.
@@ -184,27 +209,14 @@ TEST(Resources, DownloadDialogTemplateOffersDownloadLocateAndCancel)
     const std::vector<uint8_t> bytes = ResourceFile(kSetupStub).bytes(5, 104);
     ASSERT_FALSE(bytes.empty()) << "no dialog 104";
     TemplateReader reader(bytes);
-    EXPECT_EQ(reader.next<uint16_t>(), 1u);
-    EXPECT_EQ(reader.next<uint16_t>(), 0xFFFFu) << "not an extended template";
-    reader.next<uint32_t>(); // help id
-    reader.next<uint32_t>(); // extended style
-    const DWORD style = reader.next<uint32_t>();
+    const DialogHeader header = readDialogHeader(reader);
     const DWORD frame = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-    EXPECT_EQ(style & frame, frame);
-    EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0u);
-    const uint16_t count = reader.next<uint16_t>();
-    const short x = reader.next<short>(), y = reader.next<short>(), cx = reader.next<short>(), cy = reader.next<short>();
-    EXPECT_EQ((std::vector<short>{x, y, cx, cy}), (std::vector<short>{0, 0, 233, 79}));
-    EXPECT_EQ(reader.nameOrOrdinal(), L"") << "menu";
-    EXPECT_EQ(reader.nameOrOrdinal(), L"") << "class";
-    EXPECT_EQ(reader.nameOrOrdinal(), L"") << "title";
-    ASSERT_TRUE(style & DS_SETFONT);
-    EXPECT_EQ(reader.next<uint16_t>(), 8u);
-    reader.next<uint16_t>(); // weight
-    reader.next<uint16_t>(); // italic, charset
-    EXPECT_EQ(reader.nameOrOrdinal(), L"MS Shell Dlg");
+    EXPECT_EQ(header.style & frame, frame);
+    EXPECT_EQ(header.style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME), 0u);
+    EXPECT_EQ(header.box, (std::vector<short>{0, 0, 233, 79}));
+    EXPECT_EQ(header.windowClass, L"");
 
-    const std::vector<Control> controls = readControls(reader, count);
+    const std::vector<Control> controls = readControls(reader, header.count);
     ASSERT_FALSE(reader.overrun());
     ASSERT_EQ(controls.size(), 5u);
     const struct {
