@@ -280,3 +280,28 @@ TEST(ProgressWindow, ShownUnlessQuietWithoutSplash)
         EXPECT_EQ(result.exitCode, 0u);
     }
 }
+
+// A language restart is its first run's child: it writes no InstallStarted value, not even
+// with its progress window shown ("-splash").
+TEST(ProgressWindow, LanguageRestartWritesNoMarkers)
+{
+    ScratchDirectory scratch;
+    const WindowedInstaller installer = windowedInstaller(scratch);
+    const std::wstring first = scratch.subdirectory(L"first run");
+    ASSERT_TRUE(writeFileBytes(first + L"\\sldkruntime.jar", {'j'}));
+    ASSERT_TRUE(writeFileBytes(first + L"\\sldkparams.conf", {'p'}));
+    ProcessOptions options = launcherOptions(installer.temp, {L"__sldk_lang_restart", L"-splash"},
+                                             {{L"SLDK_TRACE", installer.trace}, {L"SLDK_JVM_SLEEP_MS", L"3000"}});
+    options.desktop = dialogDesktop();
+    options.workingDirectory = first;
+    options.timeoutMs = 60000;
+    RunningProcess run = startProcess(installer.launcher, options);
+    ASSERT_TRUE(run.started()) << run.startError();
+    EXPECT_NE(waitForWindowOfClass(run.processId(), L"MyDialogClass", kDialogTimeoutMs, run.processHandle()), nullptr);
+    for (int i = 0; i < 200 && !traceHas(installer.trace, "arg-count"); ++i)
+        Sleep(50);
+    ASSERT_TRUE(traceHas(installer.trace, "arg-count")) << "main was not called";
+    EXPECT_EQ(perProcessMarker(run.processId()), 0u);
+    const ProcessResult result = run.wait(30000);
+    EXPECT_EQ(result.exitCode, 0u);
+}
