@@ -178,16 +178,20 @@ TEST(InstallerScenario, PreferredInstalledRuntimeLeavesTheIncludedOneAlone)
 
 // Without any runtime a quiet installer cannot ask for one: exit code 83, and the extraction
 // directory nobody would learn the name of is gone.
+// "-c" is quiet with a console.
 TEST(InstallerScenario, QuietRunWithoutRuntimeEndsWith83AndLeavesNothing)
 {
-    ScratchDirectory scratch;
-    const Installer installer = makeInstaller(scratch, false);
-    const LauncherOutcome outcome = runInstaller(installer, {L"-q"});
-    EXPECT_EQ(outcome.process.exitCode, 83u) << describe(outcome);
-    const std::string log = singleLogText(outcome);
-    EXPECT_TRUE(hasLogLine(log, "ERROR: No JRE found")) << log;
-    EXPECT_TRUE(extractionDirectories(installer.temp).empty());
-    EXPECT_TRUE(traceLines(installer.trace).empty()) << "the Java side ran";
+    for (const wchar_t* quiet : {L"-q", L"-c"}) {
+        SCOPED_TRACE(toUtf8(quiet));
+        ScratchDirectory scratch;
+        const Installer installer = makeInstaller(scratch, false);
+        const LauncherOutcome outcome = runInstaller(installer, {quiet});
+        EXPECT_EQ(outcome.process.exitCode, 83u) << describe(outcome);
+        const std::string log = singleLogText(outcome);
+        EXPECT_TRUE(hasLogLine(log, "ERROR: No JRE found")) << log;
+        EXPECT_TRUE(extractionDirectories(installer.temp).empty());
+        EXPECT_TRUE(traceLines(installer.trace).empty()) << "the Java side ran";
+    }
 }
 
 // Extract-and-exit extracts beside the executable, writes where the Java side's data begins
