@@ -4,6 +4,7 @@
 #include "launchcore/appended_data_format.h"
 #include "launchcore/crc32.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ostream>
 
@@ -119,6 +120,22 @@ CrcCheck checkCrc(const Launcher& launcher, uint64_t coveredLength) {
     return check;
 }
 
+const IncludedFileInfo* runtimeArchiveOf(const std::vector<IncludedFileInfo>& files) {
+    for (const auto& file : files)
+        if (file.name == kRuntimeArchiveName)
+            return &file;
+    return nullptr;
+}
+
+// The archive's line, or the reader's complaint.
+RuntimeArchiveReport checkIncludedArchive(const Launcher& launcher, const IncludedFileInfo& file) {
+    const auto* first = launcher.bytes.data() + file.offset;
+    std::vector<uint8_t> bytes(first, first + std::max<int64_t>(file.length, 0));
+    for (uint8_t& byte : bytes)
+        byte ^= kPayloadScramble;
+    return checkRuntimeArchive(bytes);
+}
+
 void printRecord(const AppendedRecord& record, std::ostream& out) {
     out << "config-entries: " << record.config.size() << "\n";
     for (const auto& [id, value] : record.config)
@@ -186,6 +203,16 @@ int runInspect(const fs::path& path, std::ostream& out, std::ostream& /*err*/) {
     }
     for (const auto& file : files)
         out << "file " << unquoted(file.name) << ": " << file.length << " bytes\n";
+    if (const IncludedFileInfo* archive = runtimeArchiveOf(files)) {
+        const RuntimeArchiveReport report = checkIncludedArchive(launcher, *archive);
+        if (!report.intact) {
+            out << "damaged: runtime archive " << kRuntimeArchiveName << ": " << report.problem << "\n";
+            damaged = true;
+        } else {
+            out << describeRuntimeArchive(static_cast<uint64_t>(archive->length), report.members, report.unpacked)
+                << "\n";
+        }
+    }
     out << "unextracted-position: " << unextracted << "\n";
     const int64_t coveredEnd = static_cast<int64_t>(launcher.start + kHeaderSize + covered);
     if (crc.computed && coveredEnd >= unextracted)
@@ -215,6 +242,29 @@ int runVerify(const fs::path& path, std::ostream& out, std::ostream& /*err*/) {
     if (!crc.ok()) {
         out << "crc mismatch: stored " << hex32(crc.stored) << " computed " << hex32(*crc.computed) << "\n";
         return kExitDamaged;
+    }
+    // The included files are found through the record; the CRC held, so an unreadable one was
+    // written that way.
+    MemoryByteSource source(launcher.bytes.data(), launcher.start + kHeaderSize + covered);
+    source.seek(static_cast<int64_t>(launcher.start));
+    AppendedRecord record;
+    std::vector<IncludedFileInfo> files;
+    int64_t unextracted = 0;
+    auto error = readAppendedRecord(source, record);
+    if (!error)
+        error = listIncludedFiles(source, record, files, unextracted);
+    if (error) {
+        out << "unreadable record: " << describe(*error, source.position()) << "\n";
+        return kExitDamaged;
+    }
+    if (const IncludedFileInfo* archive = runtimeArchiveOf(files)) {
+        const RuntimeArchiveReport report = checkIncludedArchive(launcher, *archive);
+        if (!report.intact) {
+            out << "runtime archive " << kRuntimeArchiveName << " is damaged: " << report.problem << "\n";
+            return kExitDamaged;
+        }
+        out << describeRuntimeArchive(static_cast<uint64_t>(archive->length), report.members, report.unpacked)
+            << "\n";
     }
     out << "ok\n";
     return kExitOk;

@@ -69,8 +69,27 @@ void setDownloadChecksum(LauncherModel& model, const fs::path& archive) {
     setConfig(model, config_entry::kRuntimeDownloadSha256, digest);
 }
 
-int runBuild(const fs::path& stubPath, const fs::path& configPath, const fs::path& outPath,
-             const std::string& downloadArchive, std::ostream& out) {
+
+// The runtime archive goes behind the [[file]] entries; an explicit entry 151 wins, as
+// explicit 2002 and 2003 do.
+void includeRuntime(LauncherModel& model, const fs::path& runtimePath, std::ostream& out) {
+    for (const auto& file : model.files)
+        if (file.name == kRuntimeArchiveName)
+            throw PackError(std::string("--runtime and a [[file]] named '") + kRuntimeArchiveName +
+                            "' both give the runtime archive");
+    RuntimeArchive archive = packRuntimeDirectory(runtimePath);
+    out << describeRuntimeArchive(archive.bytes.size(), archive.memberCount, static_cast<int64_t>(archive.tarSize))
+        << "\n";
+    bool explicitSize = false;
+    for (const auto& entry : model.config)
+        explicitSize = explicitSize || entry.first == config_entry::kRuntimeArchiveSize;
+    if (!explicitSize)
+        setConfig(model, config_entry::kRuntimeArchiveSize, std::to_string(archive.tarSize));
+    model.files.push_back({kRuntimeArchiveName, std::move(archive.bytes)});
+}
+
+int runBuild(const fs::path& stubPath, const fs::path& configPath, const std::optional<fs::path>& runtimePath,
+             const fs::path& outPath, const std::string& downloadArchive, std::ostream& out) {
     const auto stub = readFileBytes(stubPath, "stub");
     try {
         endOfLastSection(stub);
@@ -80,6 +99,8 @@ int runBuild(const fs::path& stubPath, const fs::path& configPath, const fs::pat
     LauncherModel model = loadModel(configPath);
     if (!downloadArchive.empty())
         setDownloadChecksum(model, downloadArchive);
+    if (runtimePath)
+        includeRuntime(model, *runtimePath, out);
     const auto image = buildLauncher(stub, model);
     writeAtomically(outPath, image);
     out << "wrote " << outPath.string() << " (" << image.size() << " bytes)\n";
@@ -92,16 +113,17 @@ int sldkpackMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"sldkpack: writes, inspects and verifies launcher executables", "sldkpack"};
     app.require_subcommand(1);
 
-    std::string stub, config, output, inspected, verified, downloadArchive;
+    std::string stub, config, output, runtime, inspected, verified, downloadArchive;
     auto* build = app.add_subcommand("build", "append a launcher's data to a stub executable");
     build->add_option("--stub", stub, "the stub executable (a PE file)")->required();
     build->add_option("--config", config, "the launcher's TOML description")->required();
     build->add_option("--out", output, "the launcher to write")->required();
     build->add_option("--download-archive", downloadArchive,
                       "a local copy of the runtime archive at the download URL; its SHA-256 becomes entry 2004");
+    auto* runtimeOption = build->add_option("--runtime", runtime, "a runtime directory, included as jre.tar.gz");
     auto* inspect = app.add_subcommand("inspect", "print a launcher's appended data");
     inspect->add_option("launcher", inspected, "the launcher executable")->required();
-    auto* verify = app.add_subcommand("verify", "check the magic and the CRC-32 of a launcher");
+    auto* verify = app.add_subcommand("verify", "check the magic, the CRC-32 and an included runtime archive");
     verify->add_option("launcher", verified, "the launcher executable")->required();
 
     // CLI11 reports a misspelt command only as a missing one; name the word instead.
@@ -119,7 +141,8 @@ int sldkpackMain(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     try {
         if (build->parsed())
-            return runBuild(stub, config, output, downloadArchive, out);
+            return runBuild(stub, config, runtimeOption->count() ? std::optional<fs::path>(runtime) : std::nullopt,
+                            output, downloadArchive, out);
         if (inspect->parsed())
             return runInspect(inspected, out, err);
         return runVerify(verified, out, err);
