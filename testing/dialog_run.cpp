@@ -30,7 +30,13 @@ ShownDialog answerDialog(const std::wstring& launcher, ProcessOptions options, c
     HWND dialog = waitForDialog(process.processId(), dialogTimeoutMs, process.processHandle());
     if (dialog) {
         shown.shown = true;
+        // A dialog can be visible a moment before its texts are set; every dialog read here
+        // has a text.
         shown.contents = readDialog(dialog);
+        for (int i = 0; i < 100 && shown.contents.staticTexts.empty(); ++i) {
+            Sleep(20);
+            shown.contents = readDialog(dialog);
+        }
         EXPECT_TRUE(pressButton(dialog, button)) << "no button " << button;
     }
     shown.result = process.wait(options.timeoutMs);
