@@ -100,7 +100,7 @@ bool tryEntry(Entry& entry, bool lastPass, bool rebootDeletion, bool& rebootNeed
     }
     if (lastPass && rebootDeletion && !entry.scheduled) {
         entry.scheduled = scheduleForReboot(entry.path);
-        // Only a file left to the next start asks for one; a directory goes along with it.
+        // Only a file left to the next start makes a reboot needed; a directory does not.
         if (entry.scheduled && !entry.directory)
             rebootNeeded = true;
     }
