@@ -147,21 +147,6 @@ SLDK_NOT_BUILT_YET(jboolean, Win32UserInfo, setLsaAccountRight0)(JNIEnv*, jobjec
     return JNI_FALSE;
 }
 
-// --- Registry ------------------------------------------------------------------------------
-SLDK_NOT_BUILT_YET(jboolean, Registry, keyExists0)(JNIEnv*, jobject, jint, jstring, jint) { return JNI_FALSE; }
-SLDK_NOT_BUILT_YET(jboolean, Registry, createKey0)(JNIEnv*, jobject, jint, jstring, jint) { return JNI_FALSE; }
-SLDK_NOT_BUILT_YET(jobject, Registry, getValue0)(JNIEnv*, jobject, jint, jstring, jstring, jint) { return nullptr; }
-SLDK_NOT_BUILT_YET(jboolean, Registry, setValue0)(JNIEnv*, jobject, jint, jstring, jstring, jobject, jint, jint)
-{
-    return JNI_FALSE;
-}
-SLDK_NOT_BUILT_YET(void, Registry, deleteValue0)(JNIEnv*, jobject, jint, jstring, jstring, jint) {}
-SLDK_NOT_BUILT_YET(void, Registry, deleteKey0)(JNIEnv*, jobject, jint, jstring, jboolean, jint) {}
-SLDK_NOT_BUILT_YET(jboolean, Registry, saveKey0)(JNIEnv*, jobject, jint, jstring, jstring, jint) { return JNI_FALSE; }
-SLDK_NOT_BUILT_YET(jboolean, Registry, restoreKey0)(JNIEnv*, jobject, jint, jstring, jstring, jint) { return JNI_FALSE; }
-SLDK_NOT_BUILT_YET(jobjectArray, Registry, enumSubKeys0)(JNIEnv*, jobject, jint, jstring, jint) { return nullptr; }
-SLDK_NOT_BUILT_YET(jobjectArray, Registry, enumValues0)(JNIEnv*, jobject, jint, jstring, jint) { return nullptr; }
-
 // --- Win32Services -------------------------------------------------------------------------
 SLDK_NOT_BUILT_YET(jint, Win32Services, installService0)(JNIEnv*, jobject, jstring, jstring, jstring) { return kNotBuilt; }
 SLDK_NOT_BUILT_YET(jint, Win32Services, changeServiceConfig0)(JNIEnv*, jobject, jstring, jstring, jstring, jint, jint,
