@@ -7,6 +7,7 @@
 #include "launchcore/configuration.h"
 #include "launchcore/configuration_entries.h"
 #include "launchcore/windows/JavaVMLauncher.h"
+#include "launchcore/windows/base/system_text.h"
 #include "launchcore/windows/dll_search.h"
 #include "launchcore/windows/exit/fatal_exit.h"
 #include "launchcore/windows/log/diagnostic_log.h"
@@ -46,20 +47,21 @@ constexpr int kNoRuntimeExitCode = 83;
 
 void progressWork(HWND window);
 
+// The current directory; empty when it needs kDirectoryLimit characters or more.
 std::string currentDirectoryAnsi()
 {
-    std::vector<char> buffer(kDirectoryLimit);
-    const DWORD length = GetCurrentDirectoryA(kDirectoryLimit, buffer.data());
-    return length > 0 && length < kDirectoryLimit ? std::string(buffer.data(), length) : std::string();
+    const std::string directory =
+        fillGrowing<char>([](char* buffer, DWORD size) { return GetCurrentDirectoryA(size, buffer); })
+            .value_or(std::string());
+    return directory.size() < kDirectoryLimit ? directory : std::string();
 }
 
 // The full path of a name in the current directory; empty when it needs limit characters
 // or more.
 std::string fullPathAnsi(const char* name, DWORD limit)
 {
-    std::vector<char> buffer(limit);
-    const DWORD length = GetFullPathNameA(name, limit, buffer.data(), nullptr);
-    return length > 0 && length < limit ? std::string(buffer.data(), length) : std::string();
+    const std::string path = fullPathName(std::string(name));
+    return path.size() < limit ? path : std::string();
 }
 
 bool isDirectory(const std::string& path)
