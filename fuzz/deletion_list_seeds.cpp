@@ -1,28 +1,5 @@
 // Writes the seed corpus of deletion_list_fuzz: a few lists as the installer writes them.
-#include <string>
-#include <string_view>
-
 #include "fuzz/seed_corpus.h"
-
-namespace {
-
-std::string utf16le(std::u16string_view text)
-{
-    std::string bytes;
-    for (char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
-    }
-    return bytes;
-}
-
-bool write(const std::filesystem::path& file, std::u16string_view text)
-{
-    const std::string bytes = utf16le(text);
-    return writeSeed(file, bytes.data(), bytes.size());
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -35,13 +12,13 @@ int main(int argc, char** argv)
     const std::u16string longLines = u"s\nreboot_deletion\n" + std::u16string(9000, u'q') + u"\nEOSMARKER\nw\n" +
                                      u"EOSMARKER\n" + std::u16string(32768, u'p') + u"\nC:\\f\n";
     const bool ok =
-        write(seeds / "long_lines", longLines) &&
-        write(seeds / "reboot_deletion",
+        writeUtf16Seed(seeds / "long_lines", longLines) &&
+        writeUtf16Seed(seeds / "reboot_deletion",
               u"sldk_instance\r\nreboot_deletion\r\nSome files are in use.\r\n\r\nRestart now?\r\nEOSMARKER\r\n"
               u"The restart failed.\r\nEOSMARKER\r\nC:\\app\\lib\\a.jar\r\nC:\\Users\\u\\vxn1.tmp_dir\\b.dll\r\n"
               u"\r\nC:\\app\\lib\r\n\r\nC:\\app\r\n") &&
-        write(seeds / "force_reboot_lf", u"\xFEFF\nforce_reboot\nEOSMARKER\nRestart failed\nEOSMARKER\nC:\\x\n") &&
-        write(seeds / "no_marker", u"s\nnone\nquestion without end\n\nC:\\d\n") &&
-        write(seeds / "surrogates", u"s\nm\n\xD83D\xDE00\xD83D\xDE00\xD83D\xDE00\nEOSMARKER\n\xDC00\nEOSMARKER\n");
+        writeUtf16Seed(seeds / "force_reboot_lf", u"\xFEFF\nforce_reboot\nEOSMARKER\nRestart failed\nEOSMARKER\nC:\\x\n") &&
+        writeUtf16Seed(seeds / "no_marker", u"s\nnone\nquestion without end\n\nC:\\d\n") &&
+        writeUtf16Seed(seeds / "surrogates", u"s\nm\n\xD83D\xDE00\xD83D\xDE00\xD83D\xDE00\nEOSMARKER\n\xDC00\nEOSMARKER\n");
     return seedsWritten(ok, seeds);
 }

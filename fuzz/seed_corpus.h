@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <string>
+#include <string_view>
 
 // Creates every directory of the command line (the seed directory first, then the fuzzer's
 // work directories) and returns the seed directory; nullopt, after the usage line, without one.
@@ -26,6 +28,17 @@ inline bool writeSeed(const std::filesystem::path& file, const void* data, std::
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
     return static_cast<bool>(out);
+}
+
+// A seed of UTF-16LE text, the form in which the launchers read lists and command lines.
+inline bool writeUtf16Seed(const std::filesystem::path& file, std::u16string_view text)
+{
+    std::string bytes;
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return writeSeed(file, bytes.data(), bytes.size());
 }
 
 // The program's exit code once its seeds are written.
