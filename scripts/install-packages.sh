@@ -8,4 +8,5 @@ apt-get install -y -q --no-install-recommends \
     g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev zlib1g-dev \
     wine wine64 xvfb xauth \
     googletest libgtest-dev libtomlplusplus-dev libcli11-dev \
-    default-jdk-headless util-linux procps python3
+    default-jdk-headless util-linux procps python3 \
+    openssl osslsigncode

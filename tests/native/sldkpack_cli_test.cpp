@@ -303,6 +303,13 @@ TEST_F(SldkpackCli, BadStubOrArgumentsFailWithExitTwo) {
     auto pe = syntheticPe({{0x400, 0x200}});
     pe[0x80] = 'N';
     writeFile(dir / "nope.exe", pe);
+    // A certificate table named by the security directory (the fifth data directory).
+    auto signedPe = syntheticPe({{0x400, 0x200}}, std::vector<uint8_t>(0x18, 0));
+    const uint32_t directories = 0x80 + 24 + 108;
+    signedPe[directories] = 16;
+    signedPe[directories + 4 + 4 * 8 + 1] = 0x06;
+    signedPe[directories + 4 + 4 * 8 + 4] = 0x18;
+    writeFile(dir / "signed.exe", signedPe);
     const std::string toml = (dir / "app.toml").string();
     struct Case {
         const char* what;
@@ -314,6 +321,7 @@ TEST_F(SldkpackCli, BadStubOrArgumentsFailWithExitTwo) {
         {"stub is a directory", {"build", "--stub", dir.string(), "--config", toml, "--out", out.string()}, "cannot read stub"},
         {"stub without MZ", {"build", "--stub", (dir / "text.exe").string(), "--config", toml, "--out", out.string()}, "is not a PE file"},
         {"stub without PE signature", {"build", "--stub", (dir / "nope.exe").string(), "--config", toml, "--out", out.string()}, "is not a PE file"},
+        {"signed stub", {"build", "--stub", (dir / "signed.exe").string(), "--config", toml, "--out", out.string()}, "sign the launcher after packing, not the stub"},
         {"unreadable config", {"build", "--stub", stub.string(), "--config", (dir / "absent.toml").string(), "--out", out.string()}, "cannot read configuration"},
         {"no --out", {"build", "--stub", stub.string(), "--config", toml}, "--out"},
         {"no command", {}, "subcommand"},

@@ -176,6 +176,22 @@ size_t endOfLastSection(const std::vector<uint8_t>& stub) {
     return static_cast<size_t>(end);
 }
 
+SignatureExtent signatureExtent(const std::vector<uint8_t>& image) {
+    if (image.size() < 64)
+        return {};
+    const uint64_t optionalHeader = static_cast<uint64_t>(u32At(image, 60)) + 24;
+    if (optionalHeader + 2 > image.size())
+        return {};
+    // The data directories follow the fixed part of the optional header, which is longer in
+    // a 64-bit image; the security directory is the fifth and holds a file offset.
+    const bool wide = u16At(image, optionalHeader) == 0x20B;
+    const uint64_t countAt = optionalHeader + (wide ? 108 : 92);
+    const uint64_t securityAt = countAt + 4 + 4 * 8;
+    if (securityAt + 8 > image.size() || u32At(image, countAt) < 5)
+        return {};
+    return {u32At(image, securityAt), u32At(image, securityAt + 4)};
+}
+
 std::vector<uint8_t> buildLauncher(const std::vector<uint8_t>& stub, const LauncherModel& model) {
     const size_t stubEnd = endOfLastSection(stub);
     std::vector<uint8_t> out(stub.begin(), stub.begin() + static_cast<std::ptrdiff_t>(stubEnd));

@@ -51,6 +51,14 @@ void setMessage(std::vector<std::pair<int32_t, std::u16string>>& messages, int32
 // of its last section); throws PackError when the bytes are not a PE image.
 size_t endOfLastSection(const std::vector<uint8_t>& stub);
 
+// The file extent of an Authenticode signature (the certificate table the security directory
+// names); size 0 when the image is not signed.
+struct SignatureExtent {
+    uint64_t offset = 0;
+    uint64_t size = 0;
+};
+SignatureExtent signatureExtent(const std::vector<uint8_t>& image);
+
 // The stub cut at endOfLastSection, followed by magic, integrity flag, CRC-32, covered
 // length, configuration record, message table, locale blocks, included files, trailer and
 // zero padding to a multiple of 512.

@@ -217,8 +217,17 @@ int runInspect(const fs::path& path, std::ostream& out, std::ostream& /*err*/) {
     const int64_t coveredEnd = static_cast<int64_t>(launcher.start + kHeaderSize + covered);
     if (crc.computed && coveredEnd >= unextracted)
         out << "trailer: " << coveredEnd - unextracted << " bytes\n";
+    // A signed launcher ends with its certificate table, which the signing tool placed
+    // behind the padding.
+    const SignatureExtent signature = signatureExtent(launcher.bytes);
+    const bool signatureBehind = signature.size != 0 && static_cast<int64_t>(signature.offset) >= coveredEnd &&
+                                 signature.offset <= launcher.bytes.size();
+    const int64_t dataEnd =
+        signatureBehind ? static_cast<int64_t>(signature.offset) : static_cast<int64_t>(launcher.bytes.size());
     if (crc.computed)
-        out << "padding: " << static_cast<int64_t>(launcher.bytes.size()) - coveredEnd << " bytes\n";
+        out << "padding: " << dataEnd - coveredEnd << " bytes\n";
+    if (signatureBehind)
+        out << "signature: " << launcher.bytes.size() - signature.offset << " bytes\n";
     return damaged ? kExitDamaged : kExitOk;
 }
 

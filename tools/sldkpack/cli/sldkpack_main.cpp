@@ -96,6 +96,9 @@ int runBuild(const fs::path& stubPath, const fs::path& configPath, const std::op
     } catch (const PackError& error) {
         throw PackError("stub '" + stubPath.string() + "' is " + error.what());
     }
+    // The signature covers the whole file; data packed behind it would break it.
+    if (signatureExtent(stub).size != 0)
+        throw PackError("stub '" + stubPath.string() + "' is signed: sign the launcher after packing, not the stub");
     LauncherModel model = loadModel(configPath);
     if (!downloadArchive.empty())
         setDownloadChecksum(model, downloadArchive);
