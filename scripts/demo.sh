@@ -22,6 +22,7 @@ native_build=${SLDK_NATIVE_BUILD:-$root/build/native}
 windows_build=${SLDK_WINDOWS_BUILD:-$root/build/windows}
 
 if [ "${1:-}" != "--no-build" ]; then
+    scripts/install-packages.sh --if-missing
     echo "== building (native sldkpack, the Windows programs and tests)"
     cmake --preset native -B "$native_build" >/dev/null
     cmake --build "$native_build" --target sldkpack -j2

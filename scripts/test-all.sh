@@ -3,6 +3,7 @@
 # fuzzers, sldkpack), then the Windows cross build with its tests under Wine.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+scripts/install-packages.sh --if-missing || exit 1
 
 status=0
 cmake --workflow --preset native || status=1
