@@ -118,6 +118,12 @@ jstring shellFolderPath(JNIEnv* env, jint code, bool allUsers)
     return newJavaString(env, std::wstring_view(path.data(), wcsnlen(path.data(), path.size())));
 }
 
+// The argument itself as the answer, in a reference of the native's own frame.
+jstring sameString(JNIEnv* env, jstring argument)
+{
+    return argument ? static_cast<jstring>(env->NewLocalRef(argument)) : nullptr;
+}
+
 } // namespace
 
 SLDK_NATIVE_EXPORT(jstring, FolderInfo, getSpecialFolder0)(JNIEnv* env, jobject, jint code, jboolean allUsers)
@@ -179,18 +185,19 @@ SLDK_NATIVE_EXPORT(jint, FolderInfo, getDriveType0)(JNIEnv* env, jobject, jstrin
 SLDK_NATIVE_EXPORT(jstring, FolderInfo, getShortPathName0)(JNIEnv* env, jobject, jstring path)
 {
     const JavaText longPath(env, path);
+    // A null path is its own answer.
     if (!longPath.ok() || longPath.isNull())
-        return path;
+        return nullptr;
     const std::optional<std::wstring> shortPath = limitedText(
         [&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(longPath.wide(), buffer, size); });
-    return shortPath ? newJavaString(env, *shortPath) : path;
+    return shortPath ? newJavaString(env, *shortPath) : sameString(env, path);
 }
 
 SLDK_NATIVE_EXPORT(jstring, FolderInfo, getUniversalPathName0)(JNIEnv* env, jobject, jstring path)
 {
     static const UniversalName universalName = lateBound<UniversalName>(L"mpr.dll", "WNetGetUniversalNameW");
     if (!universalName)
-        return path;
+        return sameString(env, path);
     const JavaText localPath(env, path);
     if (!localPath.ok())
         return nullptr;
