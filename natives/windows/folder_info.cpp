@@ -91,19 +91,18 @@ ShellFolderPathCall boundShellFolderPath()
 
 jstring knownFolderPath(JNIEnv* env, jint code)
 {
-    static const KnownFolderPathCall folderPath = lateBound<KnownFolderPathCall>(L"shell32.dll", "SHGetKnownFolderPath");
+    static const KnownFolderPathCall folderPath =
+        lateBound<KnownFolderPathCall>(L"shell32.dll", "SHGetKnownFolderPath");
     static const TaskMemFree taskMemFree = lateBound<TaskMemFree>(L"ole32.dll", "CoTaskMemFree");
     if (!folderPath || !taskMemFree)
         return nullptr;
     PWSTR path = nullptr;
     const HRESULT result = folderPath(knownFolderId(knownFolder(code)), 0, nullptr, &path);
-    if (result != S_OK) {
-        taskMemFree(path);
+    // The call hands out its buffer even when it fails.
+    const on_scope_exit freePath([&] { taskMemFree(path); });
+    if (result != S_OK || !path)
         return nullptr;
-    }
-    const std::wstring text = path ? path : L"";
-    taskMemFree(path);
-    return path ? newJavaString(env, text) : nullptr;
+    return newJavaString(env, std::wstring_view(path));
 }
 
 jstring shellFolderPath(JNIEnv* env, jint code, bool allUsers)
