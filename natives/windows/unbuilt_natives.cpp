@@ -22,23 +22,6 @@ jstring errorText(JNIEnv* env, const wchar_t* marker)
 
 #define SLDK_NOT_BUILT_YET(ReturnType, Class, method) SLDK_NATIVE_EXPORT(ReturnType, Class, method)
 
-// --- ACLHandling, FileVersion, FolderInfo ---------------------------------------------------
-SLDK_NOT_BUILT_YET(jboolean, ACLHandling, addACE)(JNIEnv*, jobject, jstring, jboolean, jboolean, jboolean, jboolean,
-                                                  jboolean, jint, jstring)
-{
-    return JNI_FALSE;
-}
-// 3: the version of either file could not be read.
-SLDK_NOT_BUILT_YET(jint, FileVersion, compare0)(JNIEnv*, jobject, jstring, jstring) { return 3; }
-SLDK_NOT_BUILT_YET(jstring, FolderInfo, getSpecialFolder0)(JNIEnv*, jobject, jint, jboolean) { return nullptr; }
-SLDK_NOT_BUILT_YET(jstring, FolderInfo, getPathFromRegistry0)(JNIEnv*, jobject, jstring) { return nullptr; }
-SLDK_NOT_BUILT_YET(jstring, FolderInfo, getWindowsDirectory0)(JNIEnv*, jobject) { return nullptr; }
-SLDK_NOT_BUILT_YET(jstring, FolderInfo, getSystemDirectory0)(JNIEnv*, jobject) { return nullptr; }
-SLDK_NOT_BUILT_YET(jint, FolderInfo, getDriveType0)(JNIEnv*, jobject, jstring) { return DRIVE_UNKNOWN; }
-// Both answer with the path as given when they cannot do better.
-SLDK_NOT_BUILT_YET(jstring, FolderInfo, getShortPathName0)(JNIEnv*, jobject, jstring path) { return path; }
-SLDK_NOT_BUILT_YET(jstring, FolderInfo, getUniversalPathName0)(JNIEnv*, jobject, jstring path) { return path; }
-
 // --- Misc, Win32Exec, Win32Handle -----------------------------------------------------------
 SLDK_NOT_BUILT_YET(void, Misc, reboot0)(JNIEnv*, jobject) {}
 SLDK_NOT_BUILT_YET(jobjectArray, Misc, getRunningModules0)(JNIEnv*, jobject, jboolean) { return nullptr; }
