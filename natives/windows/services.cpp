@@ -25,7 +25,7 @@ constexpr jint kConversionFailed = ERROR_NOT_ENOUGH_MEMORY;
 // then not read (they count as null, and the failed copy ends the native anyway).
 jstring unlessPending(JNIEnv* env, jstring value) { return exceptionPending(env) ? nullptr : value; }
 
-const wchar_t* wide(std::u16string_view text) { return reinterpret_cast<const wchar_t*>(text.data()); }
+const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 using ChangeConfig2Function = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
 
@@ -142,6 +142,9 @@ SLDK_NATIVE_EXPORT(jint, Win32Services, setRestartServiceConfig0)
 (JNIEnv* env, jobject, jstring serviceName, jboolean restart, jint delayMs)
 {
     const JavaText name(env, serviceName);
+    // The program imports advapi32, so this never happens; without it nothing would be done.
+    if (!GetModuleHandleW(L"advapi32.dll"))
+        return 0;
     const ChangeConfig2Function change = changeConfig2();
     if (!change)
         return ERROR_INVALID_FUNCTION;

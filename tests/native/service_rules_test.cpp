@@ -31,29 +31,15 @@ TEST(ServiceRules, DependencyListsSkipEmptyNamesAndMustFit)
     EXPECT_FALSE(dependencyListForChange(std::u16string(10000, u'x')));
 }
 
-TEST(ServiceRules, OnlyTheExactLocalSystemSpellingsAreMapped)
+// Both rules are also checked against the service manager; here their edges.
+TEST(ServiceRules, AccountsAndImagePaths)
 {
-    const std::pair<std::u16string, std::u16string> accounts[] = {
-        {u"NT AUTHORITY\\System", u"LocalSystem"},
-        {u"NT AUTHORITY\\LocalSystem", u"LocalSystem"},
-        {u"NT AUTHORITY\\SYSTEM", u"NT AUTHORITY\\SYSTEM"},
-        {u"nt authority\\system", u"nt authority\\system"},
-        {u"NT AUTHORITY\\LocalService", u"NT AUTHORITY\\LocalService"},
-        {u".\\admin", u".\\admin"},
-        {u"", u""},
-    };
-    for (const auto& [given, passed] : accounts)
-        EXPECT_EQ(serviceAccount(given), passed);
-}
-
-TEST(ServiceRules, OnlyUnquotedPathsWithSpacesMayNeedQuotes)
-{
-    EXPECT_TRUE(imagePathMayNeedQuotes(u"C:\\Program Files\\App\\svc.exe"));
+    EXPECT_EQ(serviceAccount(u"NT AUTHORITY\\LocalSystem"), u"LocalSystem");
+    EXPECT_EQ(serviceAccount(u"NT AUTHORITY\\SYSTEM"), u"NT AUTHORITY\\SYSTEM"); // exact spellings only
     EXPECT_TRUE(imagePathMayNeedQuotes(u"C:\\App\\svc.exe -run"));
-    EXPECT_FALSE(imagePathMayNeedQuotes(u"\"C:\\Program Files\\App\\svc.exe\""));
+    EXPECT_FALSE(imagePathMayNeedQuotes(u"\"C:\\Program Files\\svc.exe\""));
     EXPECT_FALSE(imagePathMayNeedQuotes(u"C:\\App\\svc.exe"));
     EXPECT_FALSE(imagePathMayNeedQuotes(u""));
-    EXPECT_EQ(quotedImagePath(u"C:\\a b\\s.exe"), u"\"C:\\a b\\s.exe\"");
 }
 
 // A service that reports the scripted states one query after another (the last one for
