@@ -18,6 +18,12 @@ JavaText::JavaText(JNIEnv* env, jstring value)
     static_assert(sizeof(jchar) == sizeof(char16_t));
     if (!value)
         return;
+    // A native that copies several arguments stops at the first failed copy; one that does
+    // not still makes no JNI call with that exception pending.
+    if (exceptionPending(env)) {
+        ok_ = false;
+        return;
+    }
     const jsize length = env->GetStringLength(value);
     if (exceptionPending(env) || length < 0) {
         ok_ = false;

@@ -129,25 +129,3 @@ SLDK_NOT_BUILT_YET(jboolean, Win32UserInfo, setLsaAccountRight0)(JNIEnv*, jobjec
 {
     return JNI_FALSE;
 }
-
-// --- Win32Services -------------------------------------------------------------------------
-SLDK_NOT_BUILT_YET(jint, Win32Services, installService0)(JNIEnv*, jobject, jstring, jstring, jstring) { return kNotBuilt; }
-SLDK_NOT_BUILT_YET(jint, Win32Services, changeServiceConfig0)(JNIEnv*, jobject, jstring, jstring, jstring, jint, jint,
-                                                              jstring, jstring, jstring, jstring)
-{
-    return kNotBuilt;
-}
-SLDK_NOT_BUILT_YET(jint, Win32Services, setRestartServiceConfig0)(JNIEnv*, jobject, jstring, jboolean, jint)
-{
-    return kNotBuilt;
-}
-SLDK_NOT_BUILT_YET(jint, Win32Services, setDelayedAutoStart0)(JNIEnv*, jobject, jstring, jboolean) { return kNotBuilt; }
-SLDK_NOT_BUILT_YET(jint, Win32Services, stopService0)(JNIEnv*, jobject, jstring, jint) { return kNotBuilt; }
-SLDK_NOT_BUILT_YET(jint, Win32Services, startService0)(JNIEnv*, jobject, jstring, jobjectArray) { return kNotBuilt; }
-SLDK_NOT_BUILT_YET(jint, Win32Services, uninstallService0)(JNIEnv*, jobject, jstring) { return kNotBuilt; }
-SLDK_NOT_BUILT_YET(jint, Win32Services, queryStatus0)(JNIEnv*, jobject, jstring) { return kNotBuilt; }
-SLDK_NOT_BUILT_YET(jint, Win32Services, getStartType0)(JNIEnv*, jobject, jstring) { return kNotBuilt; }
-SLDK_NOT_BUILT_YET(jstring, Win32Services, getServiceBinary0)(JNIEnv* env, jobject, jstring)
-{
-    return errorText(env, L" ");
-}

@@ -2,16 +2,18 @@
 // a key made for the test (HKCU\Software\sldk-tests-<pid>\<test>), deleted afterwards.
 #include <windows.h>
 
+#include <sddl.h>
+
 #include <gtest/gtest.h>
 
 #include <jni.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "natives/jni_conventions.h"
+#include "testing/launcher_builder.h"
 #include "testing/natives_harness/natives_harness.h"
 
 using namespace natives_harness;
@@ -33,7 +35,7 @@ protected:
     {
         registerProgramNatives();
         base_ = L"Software\\sldk-tests-" + std::to_wstring(GetCurrentProcessId());
-        path_ = base_ + L"\\" + u16ToWide(testing::UnitTest::GetInstance()->current_test_info()->name());
+        path_ = base_ + L"\\" + fromUtf8(testing::UnitTest::GetInstance()->current_test_info()->name());
         ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
                                   nullptr),
                   ERROR_SUCCESS);
@@ -45,7 +47,6 @@ protected:
         RegDeleteKeyW(HKEY_CURRENT_USER, base_.c_str());
         dropLocalReferences();
     }
-    static std::wstring u16ToWide(const char* text) { return std::wstring(text, text + strlen(text)); }
 
     jstring key(const std::wstring& below = L"") const
     {
@@ -65,6 +66,14 @@ protected:
             return {REG_NONE, {}};
         data.resize(size);
         return {type, data};
+    }
+    bool exists(const std::wstring& below, jint root = kCurrentUser) const
+    {
+        return call(boundNative<KeyNative>("Registry", "keyExists0"), root, key(below), 0) == JNI_TRUE;
+    }
+    bool create(const std::wstring& below, jint root = kCurrentUser) const
+    {
+        return call(boundNative<KeyNative>("Registry", "createKey0"), root, key(below), 0) == JNI_TRUE;
     }
     jobject read(const wchar_t* name) const
     {
@@ -163,11 +172,10 @@ TEST_F(RegistryNatives, ReadsEachRegistryTypeAsItsJavaObject)
 
     const ULONGLONG qword = 7;
     store(L"qword", REG_QWORD, &qword, 8);
-    EXPECT_EQ(read(L"qword"), nullptr);
-    EXPECT_EQ(read(L"missing"), nullptr);
     const std::vector<unsigned char> tooLong(100002, 1);
     store(L"larger than the buffer", REG_BINARY, tooLong.data(), 100002);
-    EXPECT_EQ(read(L"larger than the buffer"), nullptr);
+    for (const wchar_t* none : {L"qword", L"missing", L"larger than the buffer"})
+        EXPECT_EQ(read(none), nullptr);
 
     store(nullptr, REG_SZ, L"default", 16);
     EXPECT_EQ(textOf(read(nullptr)), u"default");
@@ -247,7 +255,7 @@ TEST_F(RegistryNatives, KeysAndValuesAreEnumeratedWithFewLocalReferences)
     const DWORD zero = 0;
     store(longName.c_str(), REG_DWORD, &zero, 4);
     for (const wchar_t* sub : {L"b", L"a"})
-        ASSERT_TRUE(call(boundNative<KeyNative>("Registry", "createKey0"), kCurrentUser, key(sub), 0));
+        ASSERT_TRUE(create(sub));
 
     const size_t base = liveLocalReferences();
     resetPeakLocalReferences();
@@ -268,18 +276,15 @@ TEST_F(RegistryNatives, KeysAndValuesAreEnumeratedWithFewLocalReferences)
     // Root code 6 names no root; a missing key is no key.
     EXPECT_EQ(call(boundNative<Enumerate>("Registry", "enumSubKeys0"), 6, key(), 0), nullptr);
     EXPECT_EQ(call(boundNative<Enumerate>("Registry", "enumValues0"), kCurrentUser, key(L"missing"), 0), nullptr);
-    EXPECT_FALSE(call(boundNative<KeyNative>("Registry", "keyExists0"), 6, key(), 0));
-    EXPECT_FALSE(call(boundNative<KeyNative>("Registry", "createKey0"), 6, key(L"c"), 0));
-    EXPECT_TRUE(call(boundNative<KeyNative>("Registry", "keyExists0"), kCurrentUser, key(L"a"), 0));
-    EXPECT_FALSE(call(boundNative<KeyNative>("Registry", "keyExists0"), kCurrentUser, key(L"c"), 0));
+    EXPECT_FALSE(exists(L"", 6));
+    EXPECT_FALSE(create(L"c", 6));
+    EXPECT_TRUE(exists(L"a"));
+    EXPECT_FALSE(exists(L"c"));
 }
 
 TEST_F(RegistryNatives, DeletesWholeTreesButNeverARoot)
 {
     const auto deleteKey = boundNative<DeleteKey>("Registry", "deleteKey0");
-    const auto exists = [&](const std::wstring& below) {
-        return call(boundNative<KeyNative>("Registry", "keyExists0"), kCurrentUser, key(below), 0) == JNI_TRUE;
-    };
     // 500 keys: 10 children of the tree's top, each with 7 children holding 6 leaves and a value.
     const auto build = [&](jint view) {
         for (int a = 0; a < 10; ++a)
@@ -310,22 +315,39 @@ TEST_F(RegistryNatives, DeletesWholeTreesButNeverARoot)
         EXPECT_EQ(handlesAfter, handlesBefore);
     }
 
-    ASSERT_TRUE(call(boundNative<KeyNative>("Registry", "createKey0"), kCurrentUser, key(L"empty"), 0));
+    ASSERT_TRUE(create(L"empty"));
     call(deleteKey, kCurrentUser, key(L"empty"), JNI_TRUE, 0);
     EXPECT_FALSE(exists(L"empty"));
 
     // A path naming the root itself deletes nothing: the test's own key stands for every
     // other key of the hive.
-    ASSERT_TRUE(call(boundNative<KeyNative>("Registry", "createKey0"), kCurrentUser, key(L"canary"), 0));
+    ASSERT_TRUE(create(L"canary"));
     for (const jstring root : {javaString(u""), static_cast<jstring>(nullptr), javaString(u"\\\\")})
         for (const jboolean onlyIfEmpty : {JNI_FALSE, JNI_TRUE})
             call(deleteKey, kCurrentUser, root, onlyIfEmpty, 0);
     call(deleteKey, 6, key(L"canary"), JNI_FALSE, 0);
     EXPECT_TRUE(exists(L"canary"));
-}
 
-TEST_F(RegistryNatives, DeletesValuesSilently)
-{
+    // Only-if-empty keeps a key it cannot open for inspection (here: read access only),
+    // whatever it holds.
+    ASSERT_TRUE(create(L"locked\\child"));
+    HKEY locked = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(key_, L"locked", 0, WRITE_DAC, &locked), ERROR_SUCCESS);
+    const auto setAccess = [&](const wchar_t* sddl) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
+        EXPECT_EQ(RegSetKeySecurity(locked, DACL_SECURITY_INFORMATION, descriptor), ERROR_SUCCESS);
+        LocalFree(descriptor);
+    };
+    setAccess(L"D:P(A;;KR;;;WD)");
+    HKEY probe = nullptr;
+    EXPECT_EQ(RegOpenKeyExW(key_, L"locked", 0, KEY_READ | KEY_SET_VALUE, &probe), ERROR_ACCESS_DENIED);
+    call(deleteKey, kCurrentUser, key(L"locked"), JNI_TRUE, 0);
+    EXPECT_TRUE(exists(L"locked\\child"));
+    setAccess(L"D:P(A;;KA;;;WD)"); // the clean-up may delete it again
+    RegCloseKey(locked);
+
+    // Values go without an answer; a missing value or key is no failure.
     const auto deleteValue = boundNative<void (*)(JNIEnv*, jobject, jint, jstring, jstring, jint)>("Registry",
                                                                                                    "deleteValue0");
     store(L"gone", REG_SZ, L"x", 4);
@@ -333,6 +355,37 @@ TEST_F(RegistryNatives, DeletesValuesSilently)
     EXPECT_EQ(stored(L"gone").first, static_cast<DWORD>(REG_NONE));
     call(deleteValue, kCurrentUser, key(), javaString(u"never there"), 0);
     call(deleteValue, kCurrentUser, key(L"missing"), javaString(u"gone"), 0);
+}
+
+// saveKey0 writes a hive file with the backup privilege. Wine's RegRestoreKeyW is a stub that
+// answers success without reading the file: under Wine restoreKey0 reports true for any file,
+// even a missing one, and leaves the key it opens (creating it) empty. What Windows would
+// restore is not observable here; nor is the refusal of an existing file, which Wine's
+// RegSaveKeyW overwrites.
+TEST_F(RegistryNatives, SavesKeysToFilesAndRestoresWhatWineAllows)
+{
+    using SaveRestore = jboolean (*)(JNIEnv*, jobject, jint, jstring, jstring, jint);
+    const auto save = boundNative<SaveRestore>("Registry", "saveKey0");
+    const auto restore = boundNative<SaveRestore>("Registry", "restoreKey0");
+    const ScratchDirectory scratch;
+    const std::wstring hive = scratch.file(L"saved.hive");
+    store(L"saved", REG_SZ, L"yes", 8);
+    ASSERT_EQ(RegSetKeyValueW(key_, L"sub", nullptr, REG_SZ, L"", 2), ERROR_SUCCESS);
+
+    EXPECT_TRUE(call(save, kCurrentUser, key(), javaString(u16(hive)), 0));
+    EXPECT_GT(readFileBytes(hive).value_or(std::vector<uint8_t>{}).size(), 0u);
+    EXPECT_FALSE(call(save, kCurrentUser, key(L"missing"), javaString(u16(scratch.file(L"missing.hive"))), 0));
+    EXPECT_FALSE(fileExists(scratch.file(L"missing.hive")));
+    EXPECT_FALSE(call(save, kCurrentUser, key(), static_cast<jstring>(nullptr), 0));
+    EXPECT_FALSE(call(save, 6, key(), javaString(u16(scratch.file(L"no root.hive"))), 0));
+
+    for (const std::wstring& file : {hive, scratch.file(L"never written.hive")}) {
+        SCOPED_TRACE(toUtf8(file));
+        EXPECT_TRUE(call(restore, kCurrentUser, key(L"restored"), javaString(u16(file)), 0));
+        EXPECT_TRUE(exists(L"restored"));
+        EXPECT_FALSE(exists(L"restored\\sub"));
+    }
+    EXPECT_FALSE(call(restore, 6, key(L"restored"), javaString(u16(hive)), 0));
 }
 
 } // namespace
