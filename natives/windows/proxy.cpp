@@ -94,7 +94,8 @@ SLDK_NATIVE_EXPORT(jint, Win32Proxy, getIEConfig0)(JNIEnv* env, jobject, jobject
     const unique_global_mem script(config.lpszAutoConfigUrl);
     const unique_global_mem proxy(config.lpszProxy);
     const unique_global_mem bypass(config.lpszProxyBypass);
-    if (!fillResult(env, result, config.fAutoDetect, {config.lpszAutoConfigUrl, config.lpszProxy, config.lpszProxyBypass}))
+    if (!fillResult(env, result, config.fAutoDetect,
+                    {config.lpszAutoConfigUrl, config.lpszProxy, config.lpszProxyBypass}))
         return kNotFilled;
     return 0;
 }
@@ -111,7 +112,8 @@ SLDK_NATIVE_EXPORT(jint, Win32Proxy, getDefaultConfig0)(JNIEnv* env, jobject, jo
         return static_cast<jint>(GetLastError());
     const unique_global_mem proxy(info.lpszProxy);
     const unique_global_mem bypass(info.lpszProxyBypass);
-    if (!fillResult(env, result, info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY, {info.lpszProxy, info.lpszProxyBypass}))
+    const bool named = info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+    if (!fillResult(env, result, named, {info.lpszProxy, info.lpszProxyBypass}))
         return kNotFilled;
     return 0;
 }
@@ -145,7 +147,8 @@ SLDK_NATIVE_EXPORT(jlong, Win32Proxy, getAutoProxyConfig0)
         return kLookupStage + GetLastError();
     const unique_global_mem proxy(info.lpszProxy);
     const unique_global_mem bypass(info.lpszProxyBypass);
-    if (!fillResult(env, result, info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY, {info.lpszProxy, info.lpszProxyBypass}))
+    const bool named = info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+    if (!fillResult(env, result, named, {info.lpszProxy, info.lpszProxyBypass}))
         return kNotFilled;
     return 0;
 }

@@ -59,7 +59,9 @@ int wmain(int argc, wchar_t** argv)
     if (mode == L"server-echo") {
         pipe = CreateNamedPipeW(argv[2], PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0x10000, 0x10000, 0,
                                 nullptr);
-        if (pipe == INVALID_HANDLE_VALUE || (!ConnectNamedPipe(pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED))
+        if (pipe == INVALID_HANDLE_VALUE)
+            return 1;
+        if (!ConnectNamedPipe(pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED)
             return 1;
     } else if ((pipe = openClient(argv[2])) == INVALID_HANDLE_VALUE) {
         return 1;
