@@ -77,30 +77,6 @@ SLDK_NOT_BUILT_YET(jobjectArray, ObjectPicker, show0)(JNIEnv*, jobject, jboolean
     return nullptr;
 }
 
-// --- Win32CommunicationBackend, Win32Proxy ---------------------------------------------------
-SLDK_NOT_BUILT_YET(jlong, Win32CommunicationBackend, getInvalidHandle0)(JNIEnv*, jobject) { return -1; }
-SLDK_NOT_BUILT_YET(jlong, Win32CommunicationBackend, createListener0)(JNIEnv*, jobject, jstring) { return -1; }
-SLDK_NOT_BUILT_YET(jbyteArray, Win32CommunicationBackend, readDataBlock0)(JNIEnv*, jobject, jlong) { return nullptr; }
-SLDK_NOT_BUILT_YET(jboolean, Win32CommunicationBackend, writeDataBlock0)(JNIEnv*, jobject, jlong, jbyteArray)
-{
-    return JNI_FALSE;
-}
-SLDK_NOT_BUILT_YET(jlong, Win32CommunicationBackend, connectClient0)(JNIEnv*, jobject, jstring) { return 0; }
-SLDK_NOT_BUILT_YET(jboolean, Win32CommunicationBackend, connectNamedPipe0)(JNIEnv*, jobject, jlong) { return JNI_FALSE; }
-SLDK_NOT_BUILT_YET(void, Win32CommunicationBackend, disconnectNamedPipe0)(JNIEnv*, jobject, jlong) {}
-SLDK_NOT_BUILT_YET(void, Win32CommunicationBackend, closeHandle0)(JNIEnv*, jobject, jlong) {}
-SLDK_NOT_BUILT_YET(jboolean, Win32CommunicationBackend, isProcessAlive0)(JNIEnv*, jobject, jint) { return JNI_FALSE; }
-SLDK_NOT_BUILT_YET(jint, Win32CommunicationBackend, getCurrentProcessId0)(JNIEnv*, jobject) { return 0; }
-// 100000: WinHTTP is not available.
-SLDK_NOT_BUILT_YET(jint, Win32Proxy, getIEConfig0)(JNIEnv*, jobject, jobjectArray) { return 100000; }
-SLDK_NOT_BUILT_YET(jint, Win32Proxy, getDefaultConfig0)(JNIEnv*, jobject, jobjectArray) { return 100000; }
-SLDK_NOT_BUILT_YET(jlong, Win32Proxy, getAutoProxyConfig0)(JNIEnv*, jobject, jobjectArray, jstring, jstring, jint,
-                                                           jint, jboolean)
-{
-    return 100000;
-}
-SLDK_NOT_BUILT_YET(jboolean, Win32Proxy, loadFunctions0)(JNIEnv*, jobject) { return JNI_FALSE; }
-
 // --- Win32UserInfo -------------------------------------------------------------------------
 SLDK_NOT_BUILT_YET(jboolean, Win32UserInfo, isMemberOfGroup0)(JNIEnv*, jobject, jint) { return JNI_FALSE; }
 SLDK_NOT_BUILT_YET(jboolean, Win32UserInfo, executeElevated0)(JNIEnv*, jobject, jstring, jstring, jstring, jint)
