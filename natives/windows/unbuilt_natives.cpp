@@ -118,35 +118,6 @@ SLDK_NOT_BUILT_YET(jlong, Win32Proxy, getAutoProxyConfig0)(JNIEnv*, jobject, job
 }
 SLDK_NOT_BUILT_YET(jboolean, Win32Proxy, loadFunctions0)(JNIEnv*, jobject) { return JNI_FALSE; }
 
-// --- Win32UserInfo -------------------------------------------------------------------------
-SLDK_NOT_BUILT_YET(jboolean, Win32UserInfo, isMemberOfGroup0)(JNIEnv*, jobject, jint) { return JNI_FALSE; }
-SLDK_NOT_BUILT_YET(jboolean, Win32UserInfo, executeElevated0)(JNIEnv*, jobject, jstring, jstring, jstring, jint)
-{
-    return JNI_FALSE;
-}
-SLDK_NOT_BUILT_YET(jint, Win32UserInfo, getElevationType0)(JNIEnv*, jobject) { return 0; }
-SLDK_NOT_BUILT_YET(jstring, Win32UserInfo, addUser0)(JNIEnv*, jobject, jstring, jstring, jstring, jstring, jstring,
-                                                     jboolean, jboolean)
-{
-    return nullptr;
-}
-// -1: the network functions could not be bound.
-SLDK_NOT_BUILT_YET(jint, Win32UserInfo, deleteUser0)(JNIEnv*, jobject, jstring, jstring) { return -1; }
-SLDK_NOT_BUILT_YET(jint, Win32UserInfo, deleteLocalGroup0)(JNIEnv*, jobject, jstring, jstring) { return -1; }
-SLDK_NOT_BUILT_YET(jstring, Win32UserInfo, getAccountName0)(JNIEnv* env, jobject, jstring, jboolean)
-{
-    return errorText(env, L" ");
-}
-SLDK_NOT_BUILT_YET(jstring, Win32UserInfo, getUserProfileDirectory0)(JNIEnv* env, jobject, jstring, jstring)
-{
-    return errorText(env, L" ");
-}
-SLDK_NOT_BUILT_YET(jstring, Win32UserInfo, getUserSid0)(JNIEnv*, jobject) { return nullptr; }
-SLDK_NOT_BUILT_YET(jboolean, Win32UserInfo, setLsaAccountRight0)(JNIEnv*, jobject, jstring, jstring, jboolean)
-{
-    return JNI_FALSE;
-}
-
 // --- Win32Services -------------------------------------------------------------------------
 SLDK_NOT_BUILT_YET(jint, Win32Services, installService0)(JNIEnv*, jobject, jstring, jstring, jstring) { return kNotBuilt; }
 SLDK_NOT_BUILT_YET(jint, Win32Services, changeServiceConfig0)(JNIEnv*, jobject, jstring, jstring, jstring, jint, jint,
