@@ -12,12 +12,6 @@ namespace {
 
 constexpr jint kNotBuilt = ERROR_CALL_NOT_IMPLEMENTED;
 
-// The error texts of the families that report in a string: a marker and the code.
-jstring errorText(JNIEnv* env, const wchar_t* marker)
-{
-    return newJavaString(env, std::wstring(marker) + std::to_wstring(kNotBuilt));
-}
-
 } // namespace
 
 #define SLDK_NOT_BUILT_YET(ReturnType, Class, method) SLDK_NATIVE_EXPORT(ReturnType, Class, method)
@@ -77,31 +71,3 @@ SLDK_NOT_BUILT_YET(jobjectArray, ObjectPicker, show0)(JNIEnv*, jobject, jboolean
     return nullptr;
 }
 
-// --- Win32UserInfo -------------------------------------------------------------------------
-SLDK_NOT_BUILT_YET(jboolean, Win32UserInfo, isMemberOfGroup0)(JNIEnv*, jobject, jint) { return JNI_FALSE; }
-SLDK_NOT_BUILT_YET(jboolean, Win32UserInfo, executeElevated0)(JNIEnv*, jobject, jstring, jstring, jstring, jint)
-{
-    return JNI_FALSE;
-}
-SLDK_NOT_BUILT_YET(jint, Win32UserInfo, getElevationType0)(JNIEnv*, jobject) { return 0; }
-SLDK_NOT_BUILT_YET(jstring, Win32UserInfo, addUser0)(JNIEnv*, jobject, jstring, jstring, jstring, jstring, jstring,
-                                                     jboolean, jboolean)
-{
-    return nullptr;
-}
-// -1: the network functions could not be bound.
-SLDK_NOT_BUILT_YET(jint, Win32UserInfo, deleteUser0)(JNIEnv*, jobject, jstring, jstring) { return -1; }
-SLDK_NOT_BUILT_YET(jint, Win32UserInfo, deleteLocalGroup0)(JNIEnv*, jobject, jstring, jstring) { return -1; }
-SLDK_NOT_BUILT_YET(jstring, Win32UserInfo, getAccountName0)(JNIEnv* env, jobject, jstring, jboolean)
-{
-    return errorText(env, L" ");
-}
-SLDK_NOT_BUILT_YET(jstring, Win32UserInfo, getUserProfileDirectory0)(JNIEnv* env, jobject, jstring, jstring)
-{
-    return errorText(env, L" ");
-}
-SLDK_NOT_BUILT_YET(jstring, Win32UserInfo, getUserSid0)(JNIEnv*, jobject) { return nullptr; }
-SLDK_NOT_BUILT_YET(jboolean, Win32UserInfo, setLsaAccountRight0)(JNIEnv*, jobject, jstring, jstring, jboolean)
-{
-    return JNI_FALSE;
-}

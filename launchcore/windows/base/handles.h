@@ -118,6 +118,27 @@ struct winhttp {
             close(h);
     }
 };
+// Buffers the network management functions allocate; netapi32 is late bound, and a buffer
+// exists only when it was loaded.
+struct net_buffer {
+    using pointer = void*;
+    static pointer invalid() { return nullptr; }
+    static void close(pointer p)
+    {
+        if (const auto free = lateBound<DWORD(WINAPI*)(void*)>(L"netapi32.dll", "NetApiBufferFree"))
+            free(p);
+    }
+};
+// LSA_HANDLE, spelled void* to keep ntsecapi.h out of every source.
+struct lsa_handle {
+    using pointer = void*;
+    static pointer invalid() { return nullptr; }
+    static void close(pointer h)
+    {
+        if (const auto close = lateBound<LONG(WINAPI*)(void*)>(L"advapi32.dll", "LsaClose"))
+            close(h);
+    }
+};
 struct allocated_sid {
     using pointer = PSID;
     static pointer invalid() { return nullptr; }
@@ -154,6 +175,8 @@ using unique_com = unique_any<handle_traits::com<Interface>>;
 using unique_hinternet = unique_any<handle_traits::internet>; // InternetOpen and the handles below it
 using unique_winhttp = unique_any<handle_traits::winhttp>;    // WinHttpOpen and the handles below it
 using unique_sid = unique_any<handle_traits::allocated_sid>;  // AllocateAndInitializeSid results
+using unique_net_buffer = unique_any<handle_traits::net_buffer>; // NetUserGetInfo and the like
+using unique_lsa_handle = unique_any<handle_traits::lsa_handle>; // LsaOpenPolicy results
 using unique_hwnd = unique_any<handle_traits::hwnd>;
 using unique_hicon = unique_any<handle_traits::hicon>;
 using unique_hgdiobj = unique_any<handle_traits::gdi_object<HGDIOBJ>>;
