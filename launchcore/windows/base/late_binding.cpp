@@ -24,19 +24,22 @@ bool isImportedByEveryLauncher(const wchar_t* name)
     return _wcsicmp(name, L"kernel32.dll") == 0 || _wcsicmp(name, L"advapi32.dll") == 0;
 }
 
+// Always by the full path: a bare name would be matched against the modules already loaded,
+// and a copy planted beside the program may be one of them (loaded by a library's own
+// imports before our first line ran).
 HMODULE loadFromSystemDirectory(const wchar_t* name)
 {
-    if (HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
-        return module;
-    // Systems without the DLL-directory update refuse the flag; a full path keeps the
-    // search out of the game there too.
-    if (GetLastError() != ERROR_INVALID_PARAMETER)
-        return nullptr;
     const std::optional<std::wstring> directory =
         fillGrowing<wchar_t>([](wchar_t* buffer, DWORD size) { return GetSystemDirectoryW(buffer, size); });
     if (!directory)
         return nullptr;
     const std::wstring path = *directory + L"\\" + name;
+    if (HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return module;
+    // Systems without the DLL-directory update refuse the flag; there the library's own
+    // imports are looked for beside it, in the system directory, first.
+    if (GetLastError() != ERROR_INVALID_PARAMETER)
+        return nullptr;
     return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
