@@ -39,27 +39,6 @@ SLDK_NOT_BUILT_YET(jint, FolderInfo, getDriveType0)(JNIEnv*, jobject, jstring) {
 SLDK_NOT_BUILT_YET(jstring, FolderInfo, getShortPathName0)(JNIEnv*, jobject, jstring path) { return path; }
 SLDK_NOT_BUILT_YET(jstring, FolderInfo, getUniversalPathName0)(JNIEnv*, jobject, jstring path) { return path; }
 
-// --- Misc, Win32Exec, Win32Handle -----------------------------------------------------------
-SLDK_NOT_BUILT_YET(void, Misc, reboot0)(JNIEnv*, jobject) {}
-SLDK_NOT_BUILT_YET(jobjectArray, Misc, getRunningModules0)(JNIEnv*, jobject, jboolean) { return nullptr; }
-SLDK_NOT_BUILT_YET(jobjectArray, Misc, getEnvVarPairs0)(JNIEnv*, jobject) { return nullptr; }
-SLDK_NOT_BUILT_YET(void, Misc, broadcastSettingChange0)(JNIEnv*, jobject) {}
-SLDK_NOT_BUILT_YET(jlong, Misc, getPhysicalMemory0)(JNIEnv*, jobject) { return 0; }
-SLDK_NOT_BUILT_YET(jlong, Misc, getFreeDiskSpace0)(JNIEnv*, jobject, jstring) { return -1; }
-SLDK_NOT_BUILT_YET(jboolean, Misc, moveWithDelayUntilReboot0)(JNIEnv*, jobject, jstring, jstring) { return JNI_FALSE; }
-SLDK_NOT_BUILT_YET(void, Misc, toFront0)(JNIEnv*, jobject) {}
-// 0: no process could be ended.
-SLDK_NOT_BUILT_YET(jint, Misc, terminateProcesses0)(JNIEnv*, jobject, jintArray, jboolean, jint) { return 0; }
-// The empty title of a process without windows.
-SLDK_NOT_BUILT_YET(jstring, Misc, getWindowTitle0)(JNIEnv* env, jobject, jint) { return newJavaString(env, u""); }
-SLDK_NOT_BUILT_YET(void, Misc, setForegroundWindow0)(JNIEnv*, jobject, jlong) {}
-SLDK_NOT_BUILT_YET(jobjectArray, Misc, getTopLevelWindows0)(JNIEnv*, jobject, jclass, jint) { return nullptr; }
-SLDK_NOT_BUILT_YET(jint, Misc, getPidFromHandle0)(JNIEnv*, jobject, jlong) { return 0; }
-SLDK_NOT_BUILT_YET(jint, Win32Exec, launch0)(JNIEnv*, jobject, jstring, jstring) { return kNotBuilt; }
-SLDK_NOT_BUILT_YET(jobjectArray, Win32Handle, list0)(JNIEnv*, jobject) { return nullptr; }
-SLDK_NOT_BUILT_YET(jboolean, Win32Handle, close0)(JNIEnv*, jobject, jint) { return JNI_FALSE; }
-SLDK_NOT_BUILT_YET(jstring, Win32Handle, getDeviceName0)(JNIEnv*, jobject, jstring) { return nullptr; }
-
 // --- ShellLink, VistaFileChooser, VistaTaskDialog, ObjectPicker ------------------------------
 SLDK_NOT_BUILT_YET(jboolean, ShellLink, createWide0)(JNIEnv*, jobject, jstring, jstring, jstring, jstring, jstring,
                                                      jboolean, jstring, jint)
