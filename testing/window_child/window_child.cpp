@@ -4,8 +4,10 @@
 //     closed. With --refuse-close the main window ignores close requests.
 // window_child quiet
 //     Ends at once with exit code 0.
+// window_child wait
+//     Runs for two minutes without any window.
 // window_child <anything else>
-//     Writes its command line to "<its own path>.ran" and ends with exit code 0, so a test
+//     Writes its command line (UTF-8) to "<its own path>.ran" and ends with exit code 0, so a test
 //     sees which program a command line really started.
 #include <windows.h>
 
@@ -63,9 +65,11 @@ int leaveMarker()
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return 5;
-    const wchar_t* commandLine = GetCommandLineW();
+    char commandLine[4096];
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, commandLine, sizeof commandLine, nullptr,
+                                          nullptr);
     DWORD written = 0;
-    WriteFile(file, commandLine, static_cast<DWORD>(wcslen(commandLine) * sizeof(wchar_t)), &written, nullptr);
+    WriteFile(file, commandLine, bytes > 1 ? static_cast<DWORD>(bytes - 1) : 0, &written, nullptr);
     CloseHandle(file);
     return 0;
 }
@@ -80,5 +84,9 @@ int wmain(int argc, wchar_t** argv)
     }
     if (argc == 2 && wcscmp(argv[1], L"quiet") == 0)
         return 0;
+    if (argc == 2 && wcscmp(argv[1], L"wait") == 0) {
+        Sleep(120000);
+        return 0;
+    }
     return leaveMarker();
 }
