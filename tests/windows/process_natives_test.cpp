@@ -88,6 +88,13 @@ bool endsWithIgnoringCase(const std::u16string& text, const std::wstring& tail)
     return whole.size() >= end.size() && whole.compare(whole.size() - end.size(), end.size(), end) == 0;
 }
 
+DWORD handleCount()
+{
+    DWORD count = 0;
+    EXPECT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &count));
+    return count;
+}
+
 // The entry of the process in a listing; empty when it has none.
 std::u16string entryOf(const std::vector<std::u16string>& entries, DWORD processId)
 {
@@ -139,13 +146,21 @@ TEST_F(ProcessNatives, ListingsNameTheChildrenWithTheirPaths)
     ASSERT_TRUE(CopyFileW(childProgram().c_str(), tmpCopy.c_str(), FALSE));
     RunningProcess tmpChild = startChild({L"wait"}, tmpCopy);
 
-    const std::vector<std::u16string> listed =
-        texts(call(boundNative<ModulesNative>("Misc", "getRunningModules0"), JNI_TRUE));
-    const std::vector<std::u16string> snapshot = processesBySnapshot();
+    // A process just created may not show its modules yet.
+    std::vector<std::u16string> listed;
+    std::vector<std::u16string> snapshot;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        listed = texts(call(boundNative<ModulesNative>("Misc", "getRunningModules0"), JNI_TRUE));
+        snapshot = processesBySnapshot();
+        if (!entryOf(listed, tmpChild.processId()).empty() && !entryOf(snapshot, tmpChild.processId()).empty())
+            break;
+        Sleep(100);
+    }
     for (const std::vector<std::u16string>* entries : {&listed, &snapshot}) {
         EXPECT_TRUE(endsWithIgnoringCase(entryOf(*entries, child.processId()), L"\\window_child.exe"))
             << toUtf8(toWide(entryOf(*entries, child.processId())));
-        EXPECT_TRUE(endsWithIgnoringCase(entryOf(*entries, tmpChild.processId()), L"\\child copy.tmp"));
+        EXPECT_TRUE(endsWithIgnoringCase(entryOf(*entries, tmpChild.processId()), L"\\child copy.tmp"))
+            << toUtf8(toWide(entryOf(*entries, tmpChild.processId())));
         for (const std::u16string& entry : *entries) {
             const size_t space = entry.find(u' ');
             EXPECT_TRUE(space > 0 && space != std::u16string::npos && entry.find_first_not_of(u"0123456789") == space &&
@@ -153,6 +168,16 @@ TEST_F(ProcessNatives, ListingsNameTheChildrenWithTheirPaths)
                 << toUtf8(toWide(entry));
         }
     }
+
+    // Every process handle and token opened for a listing is closed again.
+    const auto modules = boundNative<ModulesNative>("Misc", "getRunningModules0");
+    call(modules, JNI_FALSE);
+    const DWORD before = handleCount();
+    for (int i = 0; i < 20; ++i) {
+        call(modules, i % 2 == 0 ? JNI_TRUE : JNI_FALSE);
+        dropLocalReferences();
+    }
+    EXPECT_LE(handleCount(), before + 5);
 }
 
 TEST_F(ProcessNatives, ForcedTerminationAndEmptyLists)
@@ -230,6 +255,12 @@ TEST_F(ProcessDesktopNatives, WindowsOfAProcess)
     EXPECT_TRUE(fields[1].i & WS_VISIBLE);
     EXPECT_EQ(textOf(fields[2].l), u"SldkWindowChild");
     EXPECT_EQ(textOf(fields[3].l), u"sldk window child");
+
+    failCall("NewObjectA", 0);
+    EXPECT_EQ(call(topLevel, infoClass, childId), nullptr);
+    EXPECT_TRUE(exceptionPending());
+    clearException();
+    failCall("", 0);
 
     // Without a class, or with one lacking the constructor, there is nothing to build.
     EXPECT_EQ(call(topLevel, nullptr, childId), nullptr);
@@ -358,6 +389,46 @@ TEST_F(ProcessNatives, DeviceNamesOfLinks)
     for (jstring name : {static_cast<jstring>(nullptr), javaString(unknown), javaString(u"C:"),
                          javaString(std::u16string(40000, u'x'))})
         EXPECT_EQ(call(device, name), nullptr);
+
+    // The link is closed whether its target was read or not.
+    const DWORD before = handleCount();
+    for (int i = 0; i < 50; ++i) {
+        call(device, javaString(u"\\??\\C:"));
+        call(device, javaString(unknown));
+        dropLocalReferences();
+    }
+    EXPECT_LE(handleCount(), before + 5);
+}
+
+TEST_F(ProcessNatives, FailedJniCallsEndTheNatives)
+{
+    // Each text the VM cannot make ends the native with null and its exception pending.
+    struct Case {
+        const char* slot;
+        int callsBefore;
+        const char* className;
+        const char* method;
+    };
+    for (const Case& c : {Case{"NewString", 2, "Misc", "getEnvVarPairs0"}, Case{"NewObjectArray", 0, "Misc", "getEnvVarPairs0"},
+                          Case{"New<Type>Array", 0, "Win32Handle", "list0"}, Case{"NewString", 0, "Win32Handle", "list0"},
+                          Case{"NewObjectArray", 1, "Win32Handle", "list0"}}) {
+        failCall(c.slot, c.callsBefore);
+        EXPECT_EQ(call(boundNative<ListNative>(c.className, c.method)), nullptr) << c.method << " " << c.slot;
+        EXPECT_TRUE(exceptionPending()) << c.method << " " << c.slot;
+        clearException();
+        failCall("", 0);
+        dropLocalReferences();
+    }
+    // A long environment never holds more than a few local references at once.
+    for (int i = 0; i < 100; ++i)
+        SetEnvironmentVariableW((L"SLDK_MANY_" + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(i)).c_str(),
+                                L"x");
+    dropLocalReferences();
+    EXPECT_GT(elementsOf(call(boundNative<ListNative>("Misc", "getEnvVarPairs0"))).size(), 100u);
+    EXPECT_LE(peakLocalReferences(), 8u);
+    for (int i = 0; i < 100; ++i)
+        SetEnvironmentVariableW((L"SLDK_MANY_" + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(i)).c_str(),
+                                nullptr);
 }
 
 TEST_F(ProcessNatives, SystemFigures)
