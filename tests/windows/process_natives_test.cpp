@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -65,6 +64,8 @@ bool endsWithin(const RunningProcess& child, DWORD timeoutMs)
     return WaitForSingleObject(child.processHandle(), timeoutMs) == WAIT_OBJECT_0;
 }
 
+jint idOf(const RunningProcess& child) { return static_cast<jint>(child.processId()); }
+
 jintArray pids(const std::vector<jint>& ids) { return static_cast<jintArray>(primitiveArray('I', ids)); }
 
 std::vector<std::u16string> texts(jobject array)
@@ -75,17 +76,10 @@ std::vector<std::u16string> texts(jobject array)
     return values;
 }
 
-std::wstring lowered(std::wstring text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return static_cast<wchar_t>(towlower(c)); });
-    return text;
-}
-
 bool endsWithIgnoringCase(const std::u16string& text, const std::wstring& tail)
 {
-    const std::wstring whole = lowered(toWide(text));
-    const std::wstring end = lowered(tail);
-    return whole.size() >= end.size() && whole.compare(whole.size() - end.size(), end.size(), end) == 0;
+    const std::wstring whole = toWide(text);
+    return whole.size() >= tail.size() && _wcsicmp(whole.c_str() + whole.size() - tail.size(), tail.c_str()) == 0;
 }
 
 DWORD handleCount()
@@ -162,9 +156,8 @@ TEST_F(ProcessNatives, ListingsNameTheChildrenWithTheirPaths)
         EXPECT_TRUE(endsWithIgnoringCase(entryOf(*entries, tmpChild.processId()), L"\\child copy.tmp"))
             << toUtf8(toWide(entryOf(*entries, tmpChild.processId())));
         for (const std::u16string& entry : *entries) {
-            const size_t space = entry.find(u' ');
-            EXPECT_TRUE(space > 0 && space != std::u16string::npos && entry.find_first_not_of(u"0123456789") == space &&
-                        entry.size() > space + 1 && entry[space + 1] != u' ')
+            const size_t space = entry.find_first_not_of(u"0123456789");
+            EXPECT_TRUE(space > 0 && space + 1 < entry.size() && entry[space] == u' ' && entry[space + 1] != u' ')
                 << toUtf8(toWide(entry));
         }
     }
@@ -184,7 +177,7 @@ TEST_F(ProcessNatives, ForcedTerminationAndEmptyLists)
 {
     RunningProcess first = startChild({L"wait"});
     RunningProcess second = startChild({L"wait"});
-    EXPECT_EQ(terminate({static_cast<jint>(first.processId()), static_cast<jint>(second.processId())}, true, 0),
+    EXPECT_EQ(terminate({idOf(first), idOf(second)}, true, 0),
               kAllEnded);
     EXPECT_TRUE(endsWithin(first, 10000));
     EXPECT_TRUE(endsWithin(second, 10000));
@@ -208,10 +201,10 @@ TEST_F(ProcessDesktopNatives, GentleTerminationClosesWindowsAndWaits)
     RunningProcess windowless = startChild({L"wait"});
     ASSERT_TRUE(childWindow(closing));
     ASSERT_TRUE(childWindow(refusing));
-    const jint refusingId = static_cast<jint>(refusing.processId());
+    const jint refusingId = idOf(refusing);
 
     // A process without a window answers 0 at once; the others still get their requests.
-    EXPECT_EQ(terminate({static_cast<jint>(closing.processId()), static_cast<jint>(windowless.processId())}, false, 5000),
+    EXPECT_EQ(terminate({idOf(closing), idOf(windowless)}, false, 5000),
               kNotEnded);
     EXPECT_TRUE(endsWithin(closing, 10000));
     EXPECT_FALSE(endsWithin(windowless, 0));
@@ -225,12 +218,8 @@ TEST_F(ProcessDesktopNatives, GentleTerminationClosesWindowsAndWaits)
 
     RunningProcess second = startChild({L"window", L"second child"});
     ASSERT_TRUE(childWindow(second));
-    RunningProcess third = startChild({L"window", L"third child"});
-    ASSERT_TRUE(childWindow(third));
-    EXPECT_EQ(terminate({static_cast<jint>(second.processId()), static_cast<jint>(third.processId())}, false, 10000),
-              kAllEnded);
+    EXPECT_EQ(terminate({idOf(second)}, false, 10000), kAllEnded);
     EXPECT_TRUE(endsWithin(second, 0));
-    EXPECT_TRUE(endsWithin(third, 0));
 }
 
 TEST_F(ProcessDesktopNatives, WindowsOfAProcess)
@@ -238,7 +227,7 @@ TEST_F(ProcessDesktopNatives, WindowsOfAProcess)
     RunningProcess child = startChild({L"window", L"sldk window child"});
     HWND window = childWindow(child);
     ASSERT_TRUE(window);
-    const jint childId = static_cast<jint>(child.processId());
+    const jint childId = idOf(child);
     const auto topLevel = boundNative<WindowsNative>("Misc", "getTopLevelWindows0");
     const auto title = boundNative<TitleNative>("Misc", "getWindowTitle0");
 
@@ -277,13 +266,13 @@ TEST_F(ProcessDesktopNatives, WindowsOfAProcess)
 
     // A process with no windows: no title, no descriptions.
     RunningProcess windowless = startChild({L"wait"});
-    EXPECT_EQ(textOf(call(title, static_cast<jint>(windowless.processId()))), u"");
-    EXPECT_EQ(call(topLevel, infoClass, static_cast<jint>(windowless.processId())), nullptr);
+    EXPECT_EQ(textOf(call(title, idOf(windowless))), u"");
+    EXPECT_EQ(call(topLevel, infoClass, idOf(windowless)), nullptr);
 
     // The only visible unowned window has no title: its slot stays empty.
     RunningProcess untitled = startChild({L"window", L""});
     ASSERT_TRUE(childWindow(untitled));
-    const std::vector<jobject> untitledInfos = elementsOf(call(topLevel, infoClass, static_cast<jint>(untitled.processId())));
+    const std::vector<jobject> untitledInfos = elementsOf(call(topLevel, infoClass, idOf(untitled)));
     ASSERT_EQ(untitledInfos.size(), 1u);
     EXPECT_EQ(untitledInfos[0], nullptr);
 }
@@ -450,7 +439,7 @@ TEST_F(ProcessNatives, SystemFigures)
 
     RunningProcess child = startChild({L"wait"});
     const auto pidOf = boundNative<jint (*)(JNIEnv*, jobject, jlong)>("Misc", "getPidFromHandle0");
-    EXPECT_EQ(call(pidOf, handleToJava(child.processHandle())), static_cast<jint>(child.processId()));
+    EXPECT_EQ(call(pidOf, handleToJava(child.processHandle())), idOf(child));
     EXPECT_EQ(call(pidOf, jlong{0}), 0);
 }
 
