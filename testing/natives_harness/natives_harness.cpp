@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "launchcore/windows/base/wide_format.h"
+#include "natives/handle_records.h"
 #include "natives/registration_table.h"
 
 namespace standin {
@@ -213,6 +214,24 @@ void hideClass(std::string_view internalName)
     // The failed FindClass leaves its exception, which the test then expects.
     if (!internalName.empty())
         g_failureRequested = true;
+}
+
+size_t ownHandleCount()
+{
+    using Query = LONG(WINAPI*)(ULONG kind, void* buffer, ULONG size, ULONG* needed);
+    const auto query =
+        reinterpret_cast<Query>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation"));
+    constexpr ULONG kExtendedHandleTable = 64;
+    std::vector<unsigned char> table(1 << 20);
+    LONG status = 0;
+    while ((status = query(kExtendedHandleTable, table.data(), static_cast<ULONG>(table.size()), nullptr)) != 0 &&
+           table.size() < (256u << 20))
+        table.resize(table.size() * 2);
+    EXPECT_EQ(status, 0) << "the system handle table could not be read";
+    const size_t count =
+        handlesOfProcess(parseExtendedHandleTable(table.data(), table.size()), GetCurrentProcessId(), false).size();
+    EXPECT_GT(count, 0u) << "no handle of this process in the table";
+    return count;
 }
 
 namespace detail {

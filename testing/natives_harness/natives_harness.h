@@ -95,6 +95,10 @@ void failCall(std::string_view slot, int callsBefore);
 // the call); "" shows every class again.
 void hideClass(std::string_view internalName);
 
+// This process's entries in the system handle table. Wine's GetProcessHandleCount answers 0
+// whatever is open, so leak checks count here.
+size_t ownHandleCount();
+
 // --- calling --------------------------------------------------------------------------------
 
 namespace detail {

@@ -82,13 +82,6 @@ bool endsWithIgnoringCase(const std::u16string& text, const std::wstring& tail)
     return whole.size() >= tail.size() && _wcsicmp(whole.c_str() + whole.size() - tail.size(), tail.c_str()) == 0;
 }
 
-DWORD handleCount()
-{
-    DWORD count = 0;
-    EXPECT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &count));
-    return count;
-}
-
 // The entry of the process in a listing; empty when it has none.
 std::u16string entryOf(const std::vector<std::u16string>& entries, DWORD processId)
 {
@@ -165,12 +158,12 @@ TEST_F(ProcessNatives, ListingsNameTheChildrenWithTheirPaths)
     // Every process handle and token opened for a listing is closed again.
     const auto modules = boundNative<ModulesNative>("Misc", "getRunningModules0");
     call(modules, JNI_FALSE);
-    const DWORD before = handleCount();
+    const size_t before = ownHandleCount();
     for (int i = 0; i < 20; ++i) {
         call(modules, i % 2 == 0 ? JNI_TRUE : JNI_FALSE);
         dropLocalReferences();
     }
-    EXPECT_LE(handleCount(), before + 5);
+    EXPECT_LE(ownHandleCount(), before + 5);
 }
 
 TEST_F(ProcessNatives, ForcedTerminationAndEmptyLists)
@@ -321,13 +314,10 @@ TEST_F(ProcessNatives, LaunchKeepsNoHandles)
 {
     const std::wstring quiet = quoteArgument(childProgram()) + L" quiet";
     ASSERT_EQ(launch(nullptr, quiet), 0);
-    DWORD before = 0;
-    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &before));
+    const size_t before = ownHandleCount();
     for (int i = 0; i < 100; ++i)
         ASSERT_EQ(launch(nullptr, quiet), 0);
-    DWORD after = 0;
-    ASSERT_TRUE(GetProcessHandleCount(GetCurrentProcess(), &after));
-    EXPECT_LE(after, before + 10);
+    EXPECT_LE(ownHandleCount(), before + 10);
 }
 
 TEST_F(ProcessNatives, HandleListNamesOurOpenFilesOnly)
@@ -380,13 +370,13 @@ TEST_F(ProcessNatives, DeviceNamesOfLinks)
         EXPECT_EQ(call(device, name), nullptr);
 
     // The link is closed whether its target was read or not.
-    const DWORD before = handleCount();
+    const size_t before = ownHandleCount();
     for (int i = 0; i < 50; ++i) {
         call(device, javaString(u"\\??\\C:"));
         call(device, javaString(unknown));
         dropLocalReferences();
     }
-    EXPECT_LE(handleCount(), before + 5);
+    EXPECT_LE(ownHandleCount(), before + 5);
 }
 
 TEST_F(ProcessNatives, FailedJniCallsEndTheNatives)

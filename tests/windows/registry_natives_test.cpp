@@ -306,13 +306,10 @@ TEST_F(RegistryNatives, DeletesWholeTreesButNeverARoot)
         call(deleteKey, kCurrentUser, key(L"tree"), JNI_TRUE, view);
         EXPECT_TRUE(exists(L"tree\\0\\0\\0"));
 
-        DWORD handlesBefore = 0;
-        DWORD handlesAfter = 0;
-        GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
+        const size_t handlesBefore = ownHandleCount();
         call(deleteKey, kCurrentUser, key(L"tree"), JNI_FALSE, view);
-        GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
         EXPECT_FALSE(exists(L"tree"));
-        EXPECT_EQ(handlesAfter, handlesBefore);
+        EXPECT_EQ(ownHandleCount(), handlesBefore);
     }
 
     ASSERT_TRUE(create(L"empty"));

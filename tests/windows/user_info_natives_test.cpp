@@ -93,24 +93,6 @@ size_t heapBlocks()
     return busy;
 }
 
-// This process's entries of the system handle table: Wine's GetProcessHandleCount answers 0.
-size_t handleCount()
-{
-    struct Entry { ULONG ownerPid; BYTE type, flags; USHORT value; void* object; ULONG access; };
-    using Query = LONG(WINAPI*)(ULONG kind, void* buffer, ULONG size, ULONG* needed);
-    const auto query =
-        reinterpret_cast<Query>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation"));
-    std::vector<BYTE> table(1 << 20);
-    while (query(16, table.data(), static_cast<ULONG>(table.size()), nullptr) != 0 && table.size() < (64u << 20))
-        table.resize(table.size() * 2);
-    const ULONG count = *reinterpret_cast<const ULONG*>(table.data());
-    const auto* entries = reinterpret_cast<const Entry*>(table.data() + sizeof(void*));
-    size_t own = 0;
-    for (ULONG i = 0; i < count; ++i)
-        own += entries[i].ownerPid == GetCurrentProcessId();
-    return own;
-}
-
 class UserInfoNatives : public testing::Test {
 protected:
     void SetUp() override { registerProgramNatives(); }
@@ -259,11 +241,11 @@ TEST_F(UserInfoNatives, RepeatedCallsLeaveNoHandlesOrBuffers)
     };
     for (int i = 0; i < 20; ++i)
         round();
-    const size_t handles = handleCount(), blocks = heapBlocks();
+    const size_t handles = ownHandleCount(), blocks = heapBlocks();
     ASSERT_GT(handles, 0u);
     for (int i = 0; i < 1000; ++i)
         round();
-    EXPECT_LE(handleCount(), handles + 10);
+    EXPECT_LE(ownHandleCount(), handles + 10);
     EXPECT_LE(heapBlocks(), blocks + 100);
 }
 
