@@ -66,9 +66,12 @@ std::u16string addUserFailureText(AddUserStep step, uint32_t error, uint32_t par
     std::u16string text = signedDecimal(static_cast<uint32_t>(step));
     if (step == AddUserStep::UserSidText)
         return text;
-    text += u" " + signedDecimal(error);
-    if (step == AddUserStep::CreateUser)
-        text += u" " + signedDecimal(parameterIndex);
+    text += u' ';
+    text += signedDecimal(error);
+    if (step == AddUserStep::CreateUser) {
+        text += u' ';
+        text += signedDecimal(parameterIndex);
+    }
     return text;
 }
 

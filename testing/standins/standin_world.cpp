@@ -287,7 +287,7 @@ void buildWorld()
         defineClass(std::string("com/sealdeck/runtime/installer/platform/win32/") + name, "java/lang/Object");
 
     // The classes the natives construct keep their constructor arguments.
-    ClassInfo* number = defineClass("java/lang/Number", "java/lang/Object");
+    defineClass("java/lang/Number", "java/lang/Object");
     ClassInfo* integer = defineClass("java/lang/Integer", "java/lang/Number");
     auto keepArguments = [](size_t count) {
         return [count](Object* self, const jvalue* arguments) {

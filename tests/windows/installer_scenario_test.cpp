@@ -65,8 +65,9 @@ Installer makeInstaller(const ScratchDirectory& scratch, bool installedRuntime, 
     model.files.push_back(sldkpack::IncludedFile{"app.jar", std::vector<uint8_t>(kPayload.begin(), kPayload.end())});
     model.trailer.assign(3000, 0x42);
     installer.launcher = buildLauncherFile(kSetupStub, model, scratch.path(), L"setup.exe");
-    if (installedRuntime)
+    if (installedRuntime) {
         EXPECT_TRUE(layOutStandinRuntime(toUtf8(scratch.file(L"jre"))));
+    }
     if (const auto layout = describeAppendedData(installer.launcher)) {
         uint64_t position = layout->payloadStart;
         for (const auto& file : model.files)
@@ -219,8 +220,9 @@ TEST(InstallerScenario, LanguageRestartReusesItsDirectoryOnlyWhenTheFilesAreTher
         const Installer installer = makeInstaller(scratch);
         const std::wstring first = scratch.subdirectory(L"first run");
         ASSERT_TRUE(writeFileBytes(first + L"\\sldkruntime.jar", {'j'}));
-        if (complete)
+        if (complete) {
             ASSERT_TRUE(writeFileBytes(first + L"\\sldkparams.conf", {'p'}));
+        }
 
         const LauncherOutcome outcome = runInstaller(installer, {L"__sldk_lang_restart"}, first);
         EXPECT_EQ(outcome.process.exitCode, 0u) << describe(outcome);

@@ -471,7 +471,7 @@ TEST(LaunchScenario, LibraryWithoutTheVmEntryIsTakenBack)
             changes.push_back(i);
     ASSERT_EQ(changes.size(), 2u) << joined(lines);
     const std::string& appended = lines[changes[0]];
-    const std::string suffix = ";" + lowerAscii(toUtf8(app.directory)) + "\\jre\\bin";
+    const std::string suffix = std::string(";").append(lowerAscii(toUtf8(app.directory))).append("\\jre\\bin");
     ASSERT_GE(appended.size(), suffix.size());
     EXPECT_EQ(lowerAscii(appended.substr(appended.size() - suffix.size())), suffix) << appended;
     EXPECT_EQ(lines[changes[1]], appended.substr(0, appended.size() - suffix.size())) << joined(lines);

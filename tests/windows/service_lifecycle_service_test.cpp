@@ -91,7 +91,7 @@ CommandRun runCommand(const std::wstring& launcher, const ScratchDirectory& scra
     return {consoleText(outcome.process), outcome.process.exitCode};
 }
 
-std::string quotedName(const std::wstring& name) { return "'" + toUtf8(name) + "'"; }
+std::string quotedName(const std::wstring& name) { return std::string("'").append(toUtf8(name)).append("'"); }
 
 // Installs and starts the service through the launcher and waits until main runs.
 void startThroughCommands(const ServiceApp& app, const ScratchDirectory& scratch, const std::wstring& name,
