@@ -18,7 +18,7 @@ void emit(bool isError, const char* format, va_list args)
     if (needed < 0)
         return;
     std::string line(static_cast<size_t>(needed), '\0');
-    std::vsnprintf(line.data(), line.size() + 1, format, args);
+    (void)std::vsnprintf(line.data(), line.size() + 1, format, args);
     g_sink(isError, line);
 }
 

@@ -44,7 +44,7 @@ std::vector<std::string> launcherProperties(const LauncherPropertyInputs& inputs
     properties.push_back(property("vexon.tempDir", inputs.extractionDirectory));
     // Payloads can end beyond 2 GiB, so the position is written with all 64 bits.
     char position[32];
-    std::snprintf(position, sizeof position, "%lld", static_cast<long long>(inputs.unextractedPosition));
+    (void)std::snprintf(position, sizeof position, "%lld", static_cast<long long>(inputs.unextractedPosition));
     properties.push_back(property("vexon.unextractedPosition", position));
     // The VM takes options of any length; cutting PATH would drop a library directory.
     properties.push_back("-Djava.library.path=" + inputs.pathVariable);

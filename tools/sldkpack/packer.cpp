@@ -186,7 +186,7 @@ SignatureExtent signatureExtent(const std::vector<uint8_t>& image) {
     // a 64-bit image; the security directory is the fifth and holds a file offset.
     const bool wide = u16At(image, optionalHeader) == 0x20B;
     const uint64_t countAt = optionalHeader + (wide ? 108 : 92);
-    const uint64_t securityAt = countAt + 4 + 4 * 8;
+    const uint64_t securityAt = countAt + 4 + 4 * uint64_t{8};
     if (securityAt + 8 > image.size() || u32At(image, countAt) < 5)
         return {};
     return {u32At(image, securityAt), u32At(image, securityAt + 4)};

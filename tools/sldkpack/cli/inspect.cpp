@@ -17,7 +17,7 @@ constexpr size_t kHeaderSize = 20;
 
 std::string hex32(uint32_t value) {
     char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", value);
+    (void)std::snprintf(text, sizeof text, "0x%08X", value);
     return text;
 }
 
@@ -43,9 +43,9 @@ void escapeUnit(std::string& out, uint32_t unit, bool wide) {
     }
     char text[8];
     if (wide)
-        std::snprintf(text, sizeof text, "\\u%04X", unit);
+        (void)std::snprintf(text, sizeof text, "\\u%04X", unit);
     else
-        std::snprintf(text, sizeof text, "\\x%02X", unit);
+        (void)std::snprintf(text, sizeof text, "\\x%02X", unit);
     out += text;
 }
 

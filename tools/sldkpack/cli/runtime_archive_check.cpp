@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 #include <unistd.h>
 
 namespace sldkpack {
@@ -47,7 +48,7 @@ public:
         const int fd = ::mkstemp(pattern.data());
         if (fd < 0)
             throw PackError("cannot create a temporary file in '" + fs::temp_directory_path().string() +
-                            "': " + std::strerror(errno));
+                            "': " + std::generic_category().message(errno));
         path_ = pattern;
         size_t written = 0;
         while (written < bytes.size()) {
@@ -55,7 +56,8 @@ public:
             if (put <= 0) {
                 const int error = errno;
                 ::close(fd);
-                throw PackError("cannot write the temporary file '" + path_ + "': " + std::strerror(error));
+                throw PackError("cannot write the temporary file '" + path_ +
+                                "': " + std::generic_category().message(error));
             }
             written += static_cast<size_t>(put);
         }

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <fstream>
 #include <ostream>
 #include <string_view>
@@ -26,7 +27,7 @@ void writeAtomically(const fs::path& target, const std::vector<uint8_t>& bytes) 
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out)
-            throw PackError("cannot write '" + temporary.string() + "': " + std::strerror(errno));
+            throw PackError("cannot write '" + temporary.string() + "': " + std::generic_category().message(errno));
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         out.close();
         if (!out) {

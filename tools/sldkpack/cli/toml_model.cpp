@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -182,7 +183,7 @@ std::vector<uint8_t> readFileBytes(const fs::path& path, const std::string& what
         throw PackError("cannot read " + what + " '" + path.string() + "': it is a directory");
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw PackError("cannot read " + what + " '" + path.string() + "': " + std::strerror(errno));
+        throw PackError("cannot read " + what + " '" + path.string() + "': " + std::generic_category().message(errno));
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
         throw PackError("cannot read " + what + " '" + path.string() + "': read error");
