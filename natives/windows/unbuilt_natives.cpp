@@ -60,40 +60,6 @@ SLDK_NOT_BUILT_YET(jobjectArray, Win32Handle, list0)(JNIEnv*, jobject) { return 
 SLDK_NOT_BUILT_YET(jboolean, Win32Handle, close0)(JNIEnv*, jobject, jint) { return JNI_FALSE; }
 SLDK_NOT_BUILT_YET(jstring, Win32Handle, getDeviceName0)(JNIEnv*, jobject, jstring) { return nullptr; }
 
-// --- ShellLink, VistaFileChooser, VistaTaskDialog, ObjectPicker ------------------------------
-SLDK_NOT_BUILT_YET(jboolean, ShellLink, createWide0)(JNIEnv*, jobject, jstring, jstring, jstring, jstring, jstring,
-                                                     jboolean, jstring, jint)
-{
-    return JNI_FALSE;
-}
-SLDK_NOT_BUILT_YET(jboolean, ShellLink, create0)(JNIEnv*, jobject, jstring, jbyteArray, jbyteArray, jbyteArray,
-                                                 jbyteArray, jboolean, jbyteArray)
-{
-    return JNI_FALSE;
-}
-SLDK_NOT_BUILT_YET(jboolean, ShellLink, changeNotify0)(JNIEnv*, jobject, jbyteArray, jbyteArray) { return JNI_FALSE; }
-SLDK_NOT_BUILT_YET(jboolean, ShellLink, initialize0)(JNIEnv*, jobject) { return JNI_FALSE; }
-SLDK_NOT_BUILT_YET(jboolean, ShellLink, uninitialize)(JNIEnv*, jobject) { return JNI_FALSE; }
-SLDK_NOT_BUILT_YET(void, VistaFileChooser, initialize0)(JNIEnv*, jobject) {}
-SLDK_NOT_BUILT_YET(jobjectArray, VistaFileChooser, displayDialog0)(JNIEnv*, jobject, jlong, jstring, jstring, jstring,
-                                                                   jstring, jint, jint, jboolean, jstring,
-                                                                   jobjectArray, jobjectArray, jint, jobjectArray,
-                                                                   jbooleanArray)
-{
-    return nullptr;
-}
-// 0: the task dialog is not available.
-SLDK_NOT_BUILT_YET(jint, VistaTaskDialog, show0)(JNIEnv*, jobject, jlong, jstring, jstring, jstring, jint, jint, jint,
-                                                 jstring, jobjectArray, jint)
-{
-    return 0;
-}
-SLDK_NOT_BUILT_YET(jobjectArray, ObjectPicker, show0)(JNIEnv*, jobject, jboolean, jboolean, jboolean, jboolean,
-                                                      jboolean)
-{
-    return nullptr;
-}
-
 // --- Win32CommunicationBackend, Win32Proxy ---------------------------------------------------
 SLDK_NOT_BUILT_YET(jlong, Win32CommunicationBackend, getInvalidHandle0)(JNIEnv*, jobject) { return -1; }
 SLDK_NOT_BUILT_YET(jlong, Win32CommunicationBackend, createListener0)(JNIEnv*, jobject, jstring) { return -1; }

@@ -86,6 +86,11 @@ struct local_mem {
     static pointer invalid() { return nullptr; }
     static void close(pointer h) { LocalFree(h); }
 };
+struct cotask_mem {
+    using pointer = void*;
+    static pointer invalid() { return nullptr; }
+    static void close(pointer p) { CoTaskMemFree(p); }
+};
 template <typename Interface>
 struct com {
     using pointer = Interface*;
@@ -143,6 +148,7 @@ using unique_hkey = unique_any<handle_traits::hkey>;
 using unique_sc_handle = unique_any<handle_traits::sc_handle>;
 using unique_hmodule = unique_any<handle_traits::hmodule>;
 using unique_local_mem = unique_any<handle_traits::local_mem>; // also SIDs from ConvertStringSidToSid
+using unique_cotaskmem = unique_any<handle_traits::cotask_mem>; // texts the shell's COM objects hand out
 template <typename Interface>
 using unique_com = unique_any<handle_traits::com<Interface>>;
 using unique_hinternet = unique_any<handle_traits::internet>; // InternetOpen and the handles below it
