@@ -17,6 +17,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <cwctype>
 #include <functional>
 #include <future>
 #include <string>
@@ -248,6 +249,22 @@ TEST_F(ShellLinkNatives, ChangeNotificationsTakeAnyByteArray)
 
 // --- dialogs ------------------------------------------------------------------------------
 
+// Moves the calling thread to the desktop of this run's display (once per thread; both the
+// native's thread and the helper that drives its dialog must see the same windows). The
+// default desktop may have been made without a display, and then shows no windows.
+void joinDialogDesktop()
+{
+    thread_local const bool joined = [] {
+        wchar_t display[64] = L"";
+        GetEnvironmentVariableW(L"DISPLAY", display, 64);
+        std::wstring desktop = L"sldk-dialogs";
+        for (const wchar_t* p = display; *p; ++p)
+            desktop.push_back(iswalnum(*p) ? *p : L'-');
+        return useDesktop(desktop);
+    }();
+    EXPECT_TRUE(joined) << "cannot switch to the dialog desktop";
+}
+
 std::vector<HWND> descendants(HWND window)
 {
     std::vector<HWND> found;
@@ -275,6 +292,7 @@ class DialogUser {
 public:
     explicit DialogUser(std::function<void(HWND dialog)> act)
         : done_(std::async(std::launch::async, [act] {
+              joinDialogDesktop();
               const HWND dialog = waitForDialog(GetCurrentProcessId(), 10000);
               if (!dialog)
                   return false;
@@ -299,6 +317,7 @@ class FileChooserDesktop : public testing::Test {
 protected:
     void SetUp() override
     {
+        joinDialogDesktop();
         registerProgramNatives();
         CoInitialize(nullptr);
         writeTextFile(folder_ / "existing.txt", "x");
@@ -394,9 +413,25 @@ TEST_F(FileChooserDesktop, OpenDialogWithOneCheckBoxAndCancel)
     ASSERT_TRUE(plain.finished());
 }
 
+// Whether the window comes before the other in the z-order of the top-level windows.
+bool isAbove(HWND window, HWND other)
+{
+    for (HWND each = GetTopWindow(nullptr); each; each = GetWindow(each, GW_HWNDNEXT)) {
+        if (each == window)
+            return true;
+        if (each == other)
+            return false;
+    }
+    return false;
+}
+
 class TaskDialogDesktop : public testing::Test {
 protected:
-    void SetUp() override { registerProgramNatives(); }
+    void SetUp() override
+    {
+        joinDialogDesktop();
+        registerProgramNatives();
+    }
     void TearDown() override { dropLocalReferences(); }
 };
 
@@ -425,9 +460,12 @@ TEST_F(TaskDialogDesktop, AnswersWithTheButtonAndTheVerificationBox)
     for (const auto& each : cases) {
         SCOPED_TRACE(each.name);
         std::wstring instruction;
+        bool aboveOwner = true;
         DialogUser user([&](HWND dialog) {
             if (each.waitMs)
                 Sleep(each.waitMs);
+            if (each.withOwner)
+                aboveOwner = isAbove(dialog, owner.get());
             const DialogContents contents = readDialog(dialog);
             if (!contents.staticTexts.empty())
                 instruction = contents.staticTexts.front();
@@ -442,6 +480,8 @@ TEST_F(TaskDialogDesktop, AnswersWithTheButtonAndTheVerificationBox)
                  stringArray({u"Close them", u"Retry", std::nullopt}), 1);
         EXPECT_TRUE(user.finished());
         EXPECT_EQ(result, each.expected);
+        EXPECT_EQ(instruction, L"Close the running programs?");
+        EXPECT_TRUE(aboveOwner) << "the timer let the dialog sink below its owner";
     }
 }
 
@@ -615,6 +655,7 @@ TEST(ObjectPickerSelection, ReadsTheListWithOnlyValidSids)
 
 TEST(ObjectPickerDesktop, PickerInitialisesAndTheNativeAnswersNullWithoutASelection)
 {
+    joinDialogDesktop();
     {
         const com_scope com;
         for (const bool localOnly : {true, false})
@@ -628,11 +669,21 @@ TEST(ObjectPickerDesktop, PickerInitialisesAndTheNativeAnswersNullWithoutASelect
     EXPECT_EQ(pickerParent(GetCurrentProcessId()), window.get());
     std::atomic<bool> stop{false};
     std::thread canceller([&] {
+        joinDialogDesktop();
         while (!stop) {
             if (HWND dialog = waitForDialog(GetCurrentProcessId(), 200))
                 PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
         }
     });
+    {
+        // Cancelled (Wine's picker answers so without showing anything): no selection.
+        const com_scope com;
+        const unique_com<IDsObjectPicker> picker = initializedPicker(pickerScope(true, true, false, true), false);
+        ASSERT_TRUE(picker);
+        unique_com<IDataObject> data;
+        EXPECT_EQ(picker.get()->InvokeDialog(window.get(), data.put()), S_FALSE);
+        EXPECT_FALSE(data);
+    }
     registerProgramNatives();
     EXPECT_EQ(call(boundNative<ShowPicker>("ObjectPicker", "show0"), JNI_TRUE, JNI_TRUE, JNI_TRUE, JNI_FALSE, JNI_TRUE),
               nullptr);
