@@ -191,7 +191,8 @@ SLDK_NATIVE_EXPORT(jobjectArray, VistaFileChooser, displayDialog0)(
     dialog.get()->ClearClientData();
     if (!folder.isNull()) {
         unique_com<IShellItem> item;
-        if (SUCCEEDED(functions.createItem(folder.wide(), nullptr, IID_IShellItem, reinterpret_cast<void**>(item.put()))))
+        if (SUCCEEDED(
+                functions.createItem(folder.wide(), nullptr, IID_IShellItem, reinterpret_cast<void**>(item.put()))))
             dialog.get()->SetFolder(item.get());
     }
     if (!fileName.isNull())

@@ -39,7 +39,10 @@ struct FakeVm {
         functions.ExceptionCheck = [](JNIEnv* env) -> jboolean { return of(env)->pending ? JNI_TRUE : JNI_FALSE; };
         env.functions = &functions;
     }
-    static FakeVm* of(JNIEnv* env) { return reinterpret_cast<FakeVm*>(reinterpret_cast<char*>(env) - offsetof(FakeVm, env)); }
+    static FakeVm* of(JNIEnv* env)
+    {
+        return reinterpret_cast<FakeVm*>(reinterpret_cast<char*>(env) - offsetof(FakeVm, env));
+    }
 };
 
 // Exactly-sized heap copies, so the sanitizer sees any read past the last byte.
