@@ -68,8 +68,8 @@ SLDK_NATIVE_EXPORT(jint, VistaTaskDialog, show0)(JNIEnv* env, jobject, jlong own
     const TaskDialogIndirectFunction show = taskDialogIndirect();
     if (!show)
         return 0;
-    const JavaText caption(env, title), instruction(env, mainInstruction), text(env, content),
-        verification(env, verificationText);
+    const JavaText caption(env, title), instruction(env, unlessPending(env, mainInstruction)),
+        text(env, unlessPending(env, content)), verification(env, unlessPending(env, verificationText));
     for (const JavaText* each : {&caption, &instruction, &text, &verification})
         if (!each->ok())
             return kNoButton;
@@ -97,7 +97,7 @@ SLDK_NATIVE_EXPORT(jint, VistaTaskDialog, show0)(JNIEnv* env, jobject, jlong own
     config.cButtons = static_cast<UINT>(buttons.size());
     config.pButtons = buttons.empty() ? nullptr : buttons.data();
     // An index outside the buttons names no button; the dialog then takes its first one.
-    config.nDefaultButton = defaultButton + kFirstButtonId;
+    config.nDefaultButton = static_cast<int>(static_cast<unsigned>(defaultButton) + kFirstButtonId);
     config.pszVerificationText = verification.wide();
     config.cxWidth = static_cast<UINT>(width);
     if (owner) {

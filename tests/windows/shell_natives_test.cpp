@@ -174,6 +174,13 @@ TEST_F(ShellLinkNatives, WritesEveryGivenFieldAndTheRunAsFlag)
     EXPECT_EQ(call(createWide, javaText(nowhere), javaText(target), nullptr, nullptr, nullptr, JNI_FALSE, nullptr, 1),
               JNI_FALSE);
     EXPECT_EQ(call(createNarrow, javaText(nowhere), nullptr, nullptr, nullptr, nullptr, JNI_TRUE, nullptr), JNI_FALSE);
+    // A text that cannot be read ends the call; the other texts are not read after it.
+    const jstring any = javaText(wide(folder_ / "unread.lnk"));
+    for (int before : {0, 3}) {
+        failCall("GetStringChars", before);
+        EXPECT_EQ(call(createWide, any, any, any, any, any, JNI_FALSE, any, 1), JNI_FALSE);
+        clearException();
+    }
 }
 
 TEST_F(ShellLinkNatives, ChangeNotificationsTakeAnyByteArray)
@@ -194,10 +201,6 @@ TEST_F(ShellLinkNatives, ChangeNotificationsTakeAnyByteArray)
     };
     for (const auto& [item, folder] : cases)
         EXPECT_EQ(call(changeNotify, item, folder), JNI_TRUE);
-    // A failed read of an array ends the call with the exception left for Java.
-    failCall("GetByteArrayRegion", 0);
-    EXPECT_EQ(call(changeNotify, whole, whole), JNI_TRUE);
-    clearException();
 }
 
 // --- dialogs ------------------------------------------------------------------------------
@@ -334,6 +337,11 @@ TEST_F(FileChooserDesktop, OpenDialogWithOneCheckBoxAndCancel)
     EXPECT_EQ(show(false, stringArray({u"Only this"}), states), nullptr);
     ASSERT_TRUE(canceller.finished());
     EXPECT_EQ(primitiveBytes(states), (std::vector<unsigned char>{1, 1})) << "a cancel leaves the states";
+
+    // A text that cannot be read ends the call before any dialog.
+    failCall("GetStringChars", 1);
+    EXPECT_EQ(show(false, nullptr, nullptr), nullptr);
+    clearException();
 
     DialogUser plain([](HWND dialog) { choose(dialog, L"existing.txt", nullptr); });
     EXPECT_EQ(textsOf(show(false, nullptr, nullptr)), pathTexts(folder_ / "existing.txt"));
