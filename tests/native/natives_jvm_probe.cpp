@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "natives/byte_array_text.h"
 #include "natives/jni_conventions.h"
 
 namespace {
@@ -77,6 +78,18 @@ void checkObjects(JNIEnv* env)
     report("missing-class", !missing && pending);
 }
 
+// Byte arrays copied, never pinned: an unterminated one and UTF-16 of odd length.
+void checkByteArrays(JNIEnv* env)
+{
+    const jbyte bytes[] = {'C', 0, ':', 0, 'x'};
+    LocalRef<jbyteArray> array(env, env->NewByteArray(5));
+    env->SetByteArrayRegion(array.get(), 0, 5, bytes);
+    const ByteArrayText narrow(env, array.get(), ByteArrayText::Encoding::Narrow);
+    const ByteArrayText wide(env, array.get(), ByteArrayText::Encoding::Utf16LittleEndian);
+    report("byte-array-text", narrow.ok() && std::string(narrow.narrow()) == "C" && wide.ok() &&
+                                  std::u16string(wide.wide()) == u"C:" && !exceptionPending(env));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -99,6 +112,7 @@ int main(int argc, char** argv)
     checkStrings(env);
     checkArrays(env);
     checkObjects(env);
+    checkByteArrays(env);
     std::printf("DONE\n");
     std::fflush(stdout);
     vm->DestroyJavaVM();

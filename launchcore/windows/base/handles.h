@@ -91,6 +91,13 @@ struct global_mem {
     static pointer invalid() { return nullptr; }
     static void close(pointer h) { GlobalFree(h); }
 };
+
+struct cotask_mem {
+    using pointer = void*;
+    static pointer invalid() { return nullptr; }
+    static void close(pointer p) { CoTaskMemFree(p); }
+};
+
 template <typename Interface>
 struct com {
     using pointer = Interface*;
@@ -170,6 +177,7 @@ using unique_sc_handle = unique_any<handle_traits::sc_handle>;
 using unique_hmodule = unique_any<handle_traits::hmodule>;
 using unique_local_mem = unique_any<handle_traits::local_mem>; // also SIDs from ConvertStringSidToSid
 using unique_global_mem = unique_any<handle_traits::global_mem>; // also texts WinHTTP hands out
+using unique_cotaskmem = unique_any<handle_traits::cotask_mem>; // texts the shell's COM objects hand out
 template <typename Interface>
 using unique_com = unique_any<handle_traits::com<Interface>>;
 using unique_hinternet = unique_any<handle_traits::internet>; // InternetOpen and the handles below it
