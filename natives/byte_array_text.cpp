@@ -28,6 +28,11 @@ ByteArrayText::ByteArrayText(JNIEnv* env, jbyteArray array, Encoding encoding)
         null_ = true;
         return;
     }
+    // Of several arguments copied in a row, the first failed copy stops the JNI calls.
+    if (env->ExceptionCheck()) {
+        ok_ = false;
+        return;
+    }
     const jsize length = env->GetArrayLength(array);
     if (env->ExceptionCheck() || length < 0) {
         ok_ = false;

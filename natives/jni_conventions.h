@@ -19,16 +19,10 @@
 // True when the last JNI call left an exception pending: stop and return the failure value.
 inline bool exceptionPending(JNIEnv* env) { return env->ExceptionCheck() == JNI_TRUE; }
 
-// An argument to convert, or null once an exception is pending: of several arguments
-// converted in a row, the first that fails stops the JNI calls of the rest (its ok() says so).
-template <typename Reference>
-Reference unlessPending(JNIEnv* env, Reference reference)
-{
-    return exceptionPending(env) ? nullptr : reference;
-}
-
 // A Java string argument as an owned, NUL-terminated UTF-16 copy of exactly its length
-// (embedded NULs and surrogate pairs kept). A Java null stays a null pointer.
+// (embedded NULs and surrogate pairs kept). A Java null stays a null pointer. With an
+// exception already pending (an earlier copy failed) nothing is copied and ok() is false, so
+// a native may copy all its arguments and check them afterwards.
 class JavaText {
 public:
     JavaText(JNIEnv* env, jstring value);

@@ -121,9 +121,9 @@ SLDK_NATIVE_EXPORT(jobjectArray, VistaFileChooser, displayDialog0)(
     jint optionsToSet, jint optionsToClear, jboolean saveDialog, jstring defaultExtension, jobjectArray filterNames,
     jobjectArray filterPatterns, jint filterIndex, jobjectArray checkBoxLabels, jbooleanArray checkBoxStates)
 {
-    const JavaText caption(env, title), okText(env, unlessPending(env, okLabel)),
-        folder(env, unlessPending(env, initialFolder)), fileName(env, unlessPending(env, initialFileName)),
-        extension(env, unlessPending(env, defaultExtension));
+    const JavaText caption(env, title), okText(env, okLabel),
+        folder(env, initialFolder), fileName(env, initialFileName),
+        extension(env, defaultExtension);
     for (const JavaText* each : {&caption, &okText, &folder, &fileName, &extension})
         if (!each->ok())
             return nullptr;

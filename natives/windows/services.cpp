@@ -21,10 +21,6 @@ constexpr DWORD kConfigBytes = 8192;
 // then stays pending, and the Java side sees that instead.
 constexpr jint kConversionFailed = ERROR_NOT_ENOUGH_MEMORY;
 
-// After a copy that failed only the exception functions may follow: the later arguments are
-// then not read (they count as null, and the failed copy ends the native anyway).
-jstring unlessPending(JNIEnv* env, jstring value) { return exceptionPending(env) ? nullptr : value; }
-
 const wchar_t* wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 using ChangeConfig2Function = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPVOID);
@@ -85,8 +81,8 @@ SLDK_NATIVE_EXPORT(jint, Win32Services, installService0)
 (JNIEnv* env, jobject, jstring serviceName, jstring displayName, jstring binaryPath)
 {
     const JavaText name(env, serviceName);
-    const JavaText display(env, unlessPending(env, displayName));
-    const JavaText binary(env, unlessPending(env, binaryPath));
+    const JavaText display(env, displayName);
+    const JavaText binary(env, binaryPath);
     if (!name.ok() || !display.ok() || !binary.ok())
         return kConversionFailed;
     if (name.isNull())
@@ -107,13 +103,13 @@ SLDK_NATIVE_EXPORT(jint, Win32Services, changeServiceConfig0)
  jstring dependencyNames, jstring accountName, jstring accountPassword, jstring descriptionText)
 {
     const JavaText name(env, serviceName);
-    const JavaText display(env, unlessPending(env, displayName));
-    const JavaText binary(env, unlessPending(env, binaryPath));
-    const JavaText dependencies(env, unlessPending(env, dependencyNames));
-    const JavaText account(env, unlessPending(env, accountName));
+    const JavaText display(env, displayName);
+    const JavaText binary(env, binaryPath);
+    const JavaText dependencies(env, dependencyNames);
+    const JavaText account(env, accountName);
     // Wiped when the copy is freed; it is never copied again here.
-    const JavaText password(env, unlessPending(env, accountPassword));
-    const JavaText description(env, unlessPending(env, descriptionText));
+    const JavaText password(env, accountPassword);
+    const JavaText description(env, descriptionText);
     for (const JavaText* text : {&name, &display, &binary, &dependencies, &account, &password, &description})
         if (!text->ok())
             return kConversionFailed;

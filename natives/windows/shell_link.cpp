@@ -91,9 +91,9 @@ SLDK_NATIVE_EXPORT(jboolean, ShellLink, createWide0)(JNIEnv* env, jobject, jstri
                                                      jboolean runAsAdministrator, jstring description,
                                                      jint showCommand)
 {
-    const JavaText file(env, linkFile), path(env, unlessPending(env, target)),
-        folder(env, unlessPending(env, directory)), iconFile(env, unlessPending(env, icon)),
-        commandLine(env, unlessPending(env, arguments)), text(env, unlessPending(env, description));
+    const JavaText file(env, linkFile), path(env, target),
+        folder(env, directory), iconFile(env, icon),
+        commandLine(env, arguments), text(env, description);
     for (const JavaText* each : {&file, &path, &folder, &iconFile, &commandLine, &text})
         if (!each->ok())
             return JNI_FALSE;
@@ -119,9 +119,9 @@ SLDK_NATIVE_EXPORT(jboolean, ShellLink, create0)(JNIEnv* env, jobject, jstring l
     if (!file.ok())
         return JNI_FALSE;
     constexpr auto narrow = ByteArrayText::Encoding::Narrow;
-    const ByteArrayText path(env, target, narrow), folder(env, unlessPending(env, directory), narrow),
-        iconFile(env, unlessPending(env, icon), narrow), commandLine(env, unlessPending(env, arguments), narrow),
-        text(env, unlessPending(env, description), narrow);
+    const ByteArrayText path(env, target, narrow), folder(env, directory, narrow),
+        iconFile(env, icon, narrow), commandLine(env, arguments, narrow),
+        text(env, description, narrow);
     for (const ByteArrayText* each : {&path, &folder, &iconFile, &commandLine, &text})
         if (!each->ok())
             return JNI_FALSE;

@@ -68,8 +68,8 @@ SLDK_NATIVE_EXPORT(jint, VistaTaskDialog, show0)(JNIEnv* env, jobject, jlong own
     const TaskDialogIndirectFunction show = taskDialogIndirect();
     if (!show)
         return 0;
-    const JavaText caption(env, title), instruction(env, unlessPending(env, mainInstruction)),
-        text(env, unlessPending(env, content)), verification(env, unlessPending(env, verificationText));
+    const JavaText caption(env, title), instruction(env, mainInstruction),
+        text(env, content), verification(env, verificationText);
     for (const JavaText* each : {&caption, &instruction, &text, &verification})
         if (!each->ok())
             return kNoButton;
