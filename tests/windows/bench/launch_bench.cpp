@@ -184,12 +184,18 @@ struct PhaseSamples {
     std::string missing;
 };
 
-double mean(const std::vector<double>& values)
+// The mean of the middle half: finer than the median of whole-millisecond samples, and
+// deaf to the runs another developer's build slowed down.
+double mean(std::vector<double> values)
 {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t quarter = values.size() / 4;
     double sum = 0;
-    for (double v : values)
-        sum += v;
-    return values.empty() ? 0 : sum / static_cast<double>(values.size());
+    for (size_t i = quarter; i < values.size() - quarter; ++i)
+        sum += values[i];
+    return sum / static_cast<double>(values.size() - 2 * quarter);
 }
 
 // The loader's share comes from the untraced runs: relay tracing slows the loading of every
@@ -198,7 +204,7 @@ void printBreakdown(const Launch& launch, const PhaseSamples& samples, double pr
 {
     std::printf("\n%s: %zu traced runs%s%s\n", launch.title, samples.entryToVm.size(),
                 samples.unsplit ? ", not split: " : "", samples.missing.c_str());
-    std::printf("  %-37s %7s %7s %6s %5s %5s %6s %5s\n", "phase", "median", "mean", "share", "reg", "open", "exists",
+    std::printf("  %-37s %7s %7s %6s %5s %5s %6s %5s\n", "phase", "median", "iqmean", "share", "reg", "open", "exists",
                 "dlls");
     std::array<double, kPhaseCount> means{};
     for (int p = 0; p < kPhaseCount; ++p)
@@ -225,8 +231,9 @@ void printBreakdown(const Launch& launch, const PhaseSamples& samples, double pr
 
 // (c): every launch and baseline once per round, untraced; then traced with the marker
 // filter for the phase times, and once traced in full for the call counts.
-int phaseBreakdown(const ScratchDirectory& scratch, const std::wstring& service, const std::wstring& temp,
-                   const std::wstring& trace, const std::wstring& javaRuns, int runs, const std::wstring& tracePath)
+int phaseBreakdown(const ScratchDirectory& scratch, const sldkpack::LauncherModel& serviceModel,
+                   const std::wstring& service, const std::wstring& temp, const std::wstring& trace,
+                   const std::wstring& javaRuns, int runs, const std::wstring& tracePath)
 {
     TraceFile traceFile(tracePath);
     sldkpack::LauncherModel model = basicModel("1");
@@ -243,13 +250,31 @@ int phaseBreakdown(const ScratchDirectory& scratch, const std::wstring& service,
     const std::wstring kernel32Only = bin + L"bench_nothing_kernel32.exe";
     const std::vector<std::pair<std::wstring, std::wstring>> quiet = {{L"SLDK_TRACE", trace}};
     const std::vector<std::pair<std::wstring, std::wstring>> kept = {{L"SEALDECK_LOG", L"yes"}, {L"SLDK_TRACE", trace}};
-    const std::vector<Launch> launches = {
+    std::vector<Launch> launches = {
         {"servicelauncher /run, warm cache", service, {L"/run"}, quiet, bin + L"bench_nothing_servicelauncher.exe"},
         {"servicelauncher /run, warm cache, log kept", service, {L"/run"}, kept,
          bin + L"bench_nothing_servicelauncher.exe"},
         {"setuplauncher -q, installed runtime, warm cache", setup, {L"-q"}, quiet,
          bin + L"bench_nothing_setuplauncher.exe"},
     };
+    // Stubs of an earlier build beside ours ("earlier_*.exe", see launch_bench.sh) run in the
+    // same rounds, so a change is measured against its predecessor under the same load.
+    const std::wstring earlierService = bin + L"earlier_servicelauncher.exe";
+    if (GetFileAttributesW(earlierService.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        const std::wstring earlier = buildLauncherFile(L"earlier_servicelauncher.exe", serviceModel, scratch.path(),
+                                                       L"earlier_bench.exe");
+        const std::wstring earlierSetup =
+            buildLauncherFile(L"earlier_setuplauncher.exe", model, scratch.path(), L"earlier_setup.exe");
+        if (earlier.empty() || earlierSetup.empty() ||
+            !writeTextFile(scratch.file(L"earlier_bench.vmoptions"), "-Xmx64m\r\n-Dbench.service=1\r\n") ||
+            !writeTextFile(scratch.file(L"earlier_setup.vmoptions"), "-Xmx64m\r\n-Dbench.setup=1\r\n"))
+            return 1;
+        launches.push_back({"EARLIER BUILD servicelauncher /run, warm cache", earlier, {L"/run"}, quiet, launches[0].twin});
+        launches.push_back({"EARLIER BUILD servicelauncher /run, warm cache, log kept", earlier, {L"/run"}, kept,
+                            launches[0].twin});
+        launches.push_back({"EARLIER BUILD setuplauncher -q, installed runtime, warm cache", earlierSetup, {L"-q"},
+                            quiet, launches[2].twin});
+    }
     int failures = 0;
     for (const Launch& launch : launches)
         failures += runOnce(launch.program, launch.arguments, temp, launch.environment, trace, javaRuns).exitCode != 0;
@@ -310,9 +335,10 @@ int phaseBreakdown(const ScratchDirectory& scratch, const std::wstring& service,
         }
     }
 
-    std::printf("\n(c) phases from process creation to JNI_CreateJavaVM, in ms: medians and means of the runs traced "
-                "with the marker filter (the trace clock counts whole ms, so the mean is the finer figure; the loader "
-                "row is the untraced creation-to-VM median less the mean of entry to VM traced at its two ends); calls made in each phase from one "
+    std::printf("\n(c) phases from process creation to JNI_CreateJavaVM, in ms: medians and interquartile means of the "
+                "runs traced with the marker filter (the trace clock counts whole ms, so the mean is the finer "
+                "figure; the loader row is the untraced creation-to-VM median less the mean of entry to VM traced at "
+                "its two ends); calls made in each phase from one "
                 "run traced in full: registry calls, file opens and existence checks by the launcher, DLLs the "
                 "loader mapped\n");
     for (size_t l = 0; l < launches.size(); ++l)
@@ -423,6 +449,6 @@ int main(int argc, char** argv)
     std::printf("    search over 5 candidates, cold cache, median: %6.1f ms, java.exe runs per launch: %.1f\n",
                 median(coldSearch), static_cast<double>(coldJavaRuns) / runs);
     if (argc > 2)
-        failures += phaseBreakdown(scratch, launcher, temp, trace, javaRuns, runs, fromUtf8(argv[2]));
+        failures += phaseBreakdown(scratch, model, launcher, temp, trace, javaRuns, runs, fromUtf8(argv[2]));
     return failures == 0 ? 0 : 1;
 }
