@@ -75,7 +75,7 @@ bool readCachedVersion(const std::string& javaExe, const FILETIME& lastWrite, st
         size != sizeof stored || std::memcmp(stored, &lastWrite, sizeof stored) != 0)
         return false;
     std::string text;
-    if (!readRegString(key.get(), "", "Version", KEY_READ, kCachedVersionCapacity, text))
+    if (!readRegStringValue(key.get(), "Version", kCachedVersionCapacity, text))
         return false;
     if (text != "1.0.0" && !isUsableCachedVersion(text))
         return false;

@@ -26,10 +26,14 @@
 namespace {
 
 // The files being read, outermost first, each as a normalised full path (empty when the
-// path is not known). Includes that lead back to one of them, or nest deeper than the
-// limit, are skipped: without this a file that includes itself recurses until the stack
-// overflows.
-std::vector<std::wstring> g_filesBeingRead;
+// path is not known) or the name it was opened by, from which that path is made once an
+// include needs it. Includes that lead back to one of them, or nest deeper than the limit,
+// are skipped: without this a file that includes itself recurses until the stack overflows.
+struct FileBeingRead {
+    std::wstring key;
+    std::wstring openedAs;
+};
+std::vector<FileBeingRead> g_filesBeingRead;
 
 // One spelling per file: "a\..\b.vmoptions", "B.VMOPTIONS" and an 8.3 name all meet here,
 // and the comparison ignores case as the file system does.
@@ -53,9 +57,12 @@ bool includeAllowed(const std::wstring& key)
 {
     if (g_filesBeingRead.size() >= kMaxIncludeDepth)
         return false;
-    for (const std::wstring& reading : g_filesBeingRead)
-        if (!reading.empty() && samePath(reading, key))
+    for (FileBeingRead& reading : g_filesBeingRead) {
+        if (reading.key.empty() && !reading.openedAs.empty())
+            reading.key = includeKey(reading.openedAs);
+        if (!reading.key.empty() && samePath(reading.key, key))
             return false;
+    }
     return true;
 }
 
@@ -85,11 +92,13 @@ void includeOptionsFile(const std::wstring* includingFile, const std::wstring& w
     expandLauncherVariablesWide(expanded, false);
     logLine(L"after exp from %s %s", expanded.c_str(), written.c_str());
     const std::wstring resolved = resolvePath(expanded, false, includingFile ? includingFile->c_str() : nullptr);
-    if (!includeAllowed(includeKey(resolved))) {
+    std::wstring key = includeKey(resolved);
+    if (!includeAllowed(key)) {
         logError(L"vmoptions include skipped %s", resolved.c_str());
         return;
     }
     VmOptionsFile file = openVmOptionsFile(resolved);
+    file.key = std::move(key);
     logLine(L"adding vmoptions from (%p) <%s> (%s)", static_cast<void*>(file.stream.get()), resolved.c_str(),
             expanded.c_str());
     readVmOptionsFile(std::move(file), options, slots);
@@ -175,7 +184,7 @@ VmOptionsFile openVmOptionsFile(const std::wstring& path)
     VmOptionsFile file;
     file.stream = openForReading(path);
     file.path = path;
-    file.key = includeKey(path);
+    file.openedAs = path;
     return file;
 }
 
@@ -183,7 +192,7 @@ void readVmOptionsFile(VmOptionsFile file, OptionList& options, ClasspathSlots& 
 {
     if (!file.stream)
         return;
-    g_filesBeingRead.push_back(std::move(file.key));
+    g_filesBeingRead.push_back({std::move(file.key), std::move(file.openedAs)});
     const std::wstring* includingFile = file.path ? &*file.path : nullptr;
     std::string raw;
     while (readWholeLine(file.stream.get(), raw)) {
@@ -213,7 +222,7 @@ VmOptionsFile openDefaultVmOptionsFile()
                 logLine(L"vmoptions: opts2: %s, file: %p", candidate.c_str(), shown);
             if (file.stream) {
                 // Read without a path, but it still takes part in the cycle check.
-                file.key = includeKey(candidate);
+                file.openedAs = candidate;
                 return file;
             }
         }

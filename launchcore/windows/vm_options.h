@@ -31,11 +31,14 @@ using unique_stdio_file = std::unique_ptr<FILE, StdioFileCloser>;
 
 // An opened ".vmoptions" file. Includes in it resolve against its path; the launcher's own
 // file has none (its includes resolve against the launcher directory). The key is the
-// file's one spelling for the include-cycle check.
+// file's one spelling for the include-cycle check; when it is empty it is made from
+// openedAs only if an include asks for it, since the long form costs a lookup of every
+// folder of the path.
 struct VmOptionsFile {
     unique_stdio_file stream; // nullptr: no file
     std::optional<std::wstring> path;
     std::wstring key;
+    std::wstring openedAs;
 };
 
 VmOptionsFile openVmOptionsFile(const std::wstring& path);

@@ -221,6 +221,40 @@ TEST(LogDisplay, ConcurrentLinesStayWhole)
         EXPECT_EQ(seen[i], 1) << "line " << i;
 }
 
+// Every line is appended as the C runtime's "a,ccs=UTF-8" stream appends it, whatever
+// happened to the file between two lines: emptied or deleted, it gets a byte order mark
+// again; one that starts with the UTF-16 mark goes on in UTF-16.
+TEST(LogDisplay, LineFollowsWhatTheFileHoldsWhenItIsReopened)
+{
+    logLine(L"before");
+    const std::wstring path = logPath();
+    const auto replace = [&](const std::string& bytes) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        CloseHandle(file);
+    };
+    const std::regex utf8(R"(\xEF\xBB\xBF\[\d+:\d{1,3}\] two\r\nlines \xC3\xA4\r\n)");
+    replace("");
+    logLine(L"two\nlines \u00e4");
+    EXPECT_TRUE(std::regex_match(readTextFile(path), utf8)) << readTextFile(path);
+    DeleteFileW(path.c_str());
+    logLine(L"two\nlines \u00e4");
+    EXPECT_TRUE(std::regex_match(readTextFile(path), utf8)) << readTextFile(path);
+
+    replace(std::string("\xFF\xFEx\0", 4));
+    logLine(L"wide");
+    const std::string bytes = readTextFile(path);
+    const std::string wide("w\0i\0d\0e\0\r\0\n\0", 12);
+    EXPECT_EQ(bytes.substr(0, 4), std::string("\xFF\xFEx\0", 4));
+    EXPECT_TRUE(bytes.size() > wide.size() && bytes.compare(bytes.size() - wide.size(), wide.size(), wide) == 0);
+
+    // Without a mark the text is UTF-8 and none is added.
+    replace("plain\r\n");
+    logLine(L"after");
+    EXPECT_TRUE(std::regex_match(readTextFile(path), std::regex(R"(plain\r\n\[\d+:\d{1,3}\] after\r\n)")));
+}
+
 TEST(LogDisplay, ErrorTextPointsToTheLongLogPath)
 {
     logLine(L"something happened");

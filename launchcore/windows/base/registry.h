@@ -9,3 +9,6 @@
 // value; the result never depends on the data carrying its own terminator.
 bool readRegString(HKEY root, const std::string& subkey, const std::string& valueName, REGSAM access,
                    size_t capacity, std::string& value);
+
+// The same from a key the caller holds open, for several values of one key.
+bool readRegStringValue(HKEY key, const std::string& valueName, size_t capacity, std::string& value);

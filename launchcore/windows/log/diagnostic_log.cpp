@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "launchcore/diagnostics.h"
+#include "launchcore/windows/base/handles.h"
 #include "launchcore/windows/base/system_text.h"
+#include "launchcore/windows/base/text_conversion.h"
 #include "launchcore/windows/log/temporary_directory.h"
 #include "launchcore/windows/base/wide_format.h"
 
@@ -52,6 +54,8 @@ public:
 std::wstring g_logPath;
 bool g_hasLogPath = false;
 FILE* g_stream = nullptr;
+// The new log's own handle, kept from the set-up for the first line.
+unique_file g_firstLineFile;
 bool g_initialised = false;
 bool g_keepLog = false;
 bool g_pathRequested = false;
@@ -84,13 +88,56 @@ void deleteLogAtExit()
         fclose(g_stream);
         g_stream = nullptr;
     }
+    g_firstLineFile.reset();
     DeleteFileW(g_logPath.c_str());
+}
+
+// The bytes the C runtime's UTF-8 text stream writes for text: "\n" becomes "\r\n", and the
+// text ends at its first NUL as fputws ends there.
+std::string utf8TextBytes(const wchar_t* text)
+{
+    std::wstring lines;
+    for (const wchar_t* c = text; *c; ++c) {
+        if (*c == L'\n')
+            lines += L'\r';
+        lines += *c;
+    }
+    return narrowToCodePage(lines, CP_UTF8);
+}
+
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+enum class Appended { Done, Utf16File };
+
+// One line added as a stream opened with "a,ccs=UTF-8" adds it (UTF-8, a byte order mark
+// first when the file is empty or new), but with one open and one WriteFile. A file that
+// starts with the UTF-16 mark is left to the C runtime, which then writes UTF-16.
+Appended appendLine(const std::wstring& path, const std::wstring& line)
+{
+    // Inheritable and shared as the C runtime opens its streams.
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    const unique_file file(CreateFileW(path.c_str(), GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       &inheritable, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return Appended::Done; // this line is lost, as with a failed reopen
+    unsigned char mark[3] = {};
+    DWORD got = 0;
+    if (!ReadFile(file.get(), mark, sizeof mark, &got, nullptr))
+        got = 0;
+    if (got >= 2 && mark[0] == 0xFF && mark[1] == 0xFE)
+        return Appended::Utf16File;
+    std::string bytes = got == 0 ? kUtf8Mark : "";
+    bytes += utf8TextBytes(line.c_str());
+    DWORD written = 0;
+    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    return Appended::Done;
 }
 
 // Picks the first free "sldk_nlog_N.log" by creating it exclusively: two launchers that
 // start together must never share (and later delete) one file. Sets append when every
 // number up to the last is taken, so an existing log is extended instead of truncated.
-std::wstring reserveLogName(const std::wstring& directory, bool& append)
+// The new file stays open in created.
+std::wstring reserveLogName(const std::wstring& directory, bool& append, unique_file& created)
 {
     append = false;
     std::wstring name;
@@ -99,7 +146,7 @@ std::wstring reserveLogName(const std::wstring& directory, bool& append)
         HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
-            CloseHandle(file);
+            created.reset(file);
             return name;
         }
         const DWORD error = GetLastError();
@@ -127,36 +174,53 @@ void setUpLog()
         directory.push_back(L'\\');
 
     bool append = false;
-    g_logPath = reserveLogName(directory, append);
+    unique_file created;
+    g_logPath = reserveLogName(directory, append, created);
     g_hasLogPath = true;
-    g_stream = _wfopen(g_logPath.c_str(), append ? L"a,ccs=UTF-8" : L"w,ccs=UTF-8");
-    if (!g_stream) {
-        g_logPath = kFallbackLogPath;
-        g_stream = _wfopen(g_logPath.c_str(), L"w,ccs=UTF-8");
-    }
-
-    if (g_stream) {
-        const time_t now = time(nullptr);
-        const char* started = ctime(&now);
-        const std::wstring module = moduleFileName();
-        const std::wstring header =
-            formatWide(L"Started executable %s at %S\n", module.c_str(), started ? started : "\n");
-        fputws(header.c_str(), g_stream);
-        fflush(g_stream);
+    const time_t now = time(nullptr);
+    const char* started = ctime(&now);
+    const std::wstring module = moduleFileName();
+    const std::wstring header = formatWide(L"Started executable %s at %S\n", module.c_str(), started ? started : "\n");
+    if (created) {
+        // Empty and ours: what "w,ccs=UTF-8" would write, through the handle that made it.
+        const std::string bytes = kUtf8Mark + utf8TextBytes(header.c_str());
+        DWORD written = 0;
+        WriteFile(created.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        g_firstLineFile = std::move(created);
+    } else {
+        g_stream = _wfopen(g_logPath.c_str(), append ? L"a,ccs=UTF-8" : L"w,ccs=UTF-8");
+        if (!g_stream) {
+            g_logPath = kFallbackLogPath;
+            g_stream = _wfopen(g_logPath.c_str(), L"w,ccs=UTF-8");
+        }
+        if (g_stream) {
+            fputws(header.c_str(), g_stream);
+            fflush(g_stream);
+        }
     }
     g_startTime = static_cast<uint32_t>(millisecondsSince1601());
 }
 
-// Enters the log lock (the caller's holder leaves it) and makes sure a stream is open
-// when it can be.
-void ensureLogOpen()
+// Writes one whole line and closes the file again, so the log is complete even when the
+// process is killed; the open of the C runtime's append stream is done by appendLine.
+void writeLogText(const std::wstring& line)
 {
-    if (g_hasLogPath && !g_stream)
-        g_stream = _wfopen(g_logPath.c_str(), L"a,ccs=UTF-8");
-    if (g_initialised)
+    if (g_firstLineFile) {
+        const std::string bytes = utf8TextBytes(line.c_str());
+        DWORD written = 0;
+        WriteFile(g_firstLineFile.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        g_firstLineFile.reset();
         return;
-    g_initialised = true;
-    setUpLog();
+    }
+    if (!g_stream && g_hasLogPath && appendLine(g_logPath, line) == Appended::Done)
+        return;
+    if (!g_stream && g_hasLogPath)
+        g_stream = _wfopen(g_logPath.c_str(), L"a,ccs=UTF-8");
+    if (!g_stream)
+        return;
+    fputws(line.c_str(), g_stream);
+    fclose(g_stream);
+    g_stream = nullptr;
 }
 
 void writeLine(bool isError, const wchar_t* format, va_list args) noexcept
@@ -164,19 +228,20 @@ void writeLine(bool isError, const wchar_t* format, va_list args) noexcept
     try {
         const std::wstring text = formatWideV(format, args);
         LockHolder hold;
-        ensureLogOpen();
-        if (!g_stream)
-            return;
+        if (!g_initialised) {
+            g_initialised = true;
+            setUpLog();
+            // A log that could not be created loses its first line; later lines try again.
+            if (!g_firstLineFile && !g_stream)
+                return;
+        }
         std::wstring line =
             logLinePrefix(static_cast<uint32_t>(millisecondsSince1601()), g_startTime);
         if (isError)
             line += L"ERROR: ";
         line += text;
         line += L'\n';
-        fputws(line.c_str(), g_stream);
-        // Closed after every line so the log is complete even when the process is killed.
-        fclose(g_stream);
-        g_stream = nullptr;
+        writeLogText(line);
     } catch (...) {
         // Logging never fails its caller (some callers are C and JNI frames).
     }
