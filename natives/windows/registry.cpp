@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "launchcore/windows/base/handles.h"
+#include "natives/multi_string.h"
 #include "natives/windows/native_export.h"
 #include "natives/windows/privilege_switch.h"
 #include "natives/windows/shell_binding.h"
@@ -67,22 +68,6 @@ unique_hkey openKey(jint root, const JavaText& path, Open mode, jint accessFlags
 }
 
 const wchar_t* units(const BYTE* data) { return reinterpret_cast<const wchar_t*>(data); }
-
-// REG_MULTI_SZ data as its strings. The scan never leaves the stored data, however it is
-// terminated: a last string without its NUL is still taken, and data shorter than one
-// character holds no strings.
-std::vector<std::u16string> multiStrings(const BYTE* data, DWORD size)
-{
-    std::vector<std::u16string> strings;
-    const auto* text = reinterpret_cast<const char16_t*>(data);
-    const ptrdiff_t count = static_cast<ptrdiff_t>(size / sizeof(char16_t));
-    for (ptrdiff_t at = 0; at < count - 1;) {
-        const size_t length = wcsnlen(units(data) + at, static_cast<size_t>(count - at));
-        strings.emplace_back(text + at, length);
-        at += static_cast<ptrdiff_t>(length) + 1;
-    }
-    return strings;
-}
 
 // REG_SZ text: one trailing NUL is the terminator; inner and further NULs are data.
 jstring storedString(JNIEnv* env, const BYTE* data, DWORD size)
