@@ -5,19 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fuzz/fuzz_check.h"
 #include "launchcore/appended_data_format.h"
 #include "launchcore/configuration.h"
 #include "launchcore/configuration_entries.h"
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -8,15 +8,10 @@
 #include <optional>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "natives/block_framing.h"
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 constexpr uint32_t kLimit = 1 << 20;
 

@@ -7,15 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "launchcore/command_line.h"
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 // An argument the splitter made holds at most one kind of quote (the quote that enclosed
 // its text cannot be in it, and text before a quote holds none), so one of the two quotes

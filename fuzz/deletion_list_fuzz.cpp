@@ -5,15 +5,10 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz/fuzz_check.h"
 #include "setuplauncher/deletion_list.h"
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 void checkName(const std::u16string& name)
 {

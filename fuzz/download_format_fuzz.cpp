@@ -8,15 +8,10 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz/fuzz_check.h"
 #include "setuplauncher/download_texts.h"
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 // The text as a narrow format for the C library. In the installer's wide formats "%S" is an
 // 8-bit string, which is "%s" here; every other unit keeps its ASCII meaning or becomes a

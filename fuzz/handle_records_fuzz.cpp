@@ -6,15 +6,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "natives/handle_records.h"
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 void checkTable(const std::vector<SystemHandleRecord>& records, size_t recordBytes, size_t size, bool sixteenBitIds)
 {

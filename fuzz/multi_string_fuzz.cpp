@@ -5,17 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "fuzz/fuzz_check.h"
 #include "natives/multi_string.h"
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -9,18 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "launchcore/command_line.h"
 #include "launchcore/vm_option_grammar.h"
-
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

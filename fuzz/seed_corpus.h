@@ -30,6 +30,11 @@ inline bool writeSeed(const std::filesystem::path& file, const void* data, std::
     return static_cast<bool>(out);
 }
 
+inline bool writeTextSeed(const std::filesystem::path& file, std::string_view text)
+{
+    return writeSeed(file, text.data(), text.size());
+}
+
 // A seed of UTF-16LE text, the form in which the launchers read lists and command lines.
 inline bool writeUtf16Seed(const std::filesystem::path& file, std::u16string_view text)
 {

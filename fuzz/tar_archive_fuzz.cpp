@@ -10,16 +10,11 @@
 #include <cstdio>
 #include <string>
 
+#include "fuzz/fuzz_check.h"
 #include "setuplauncher/tar_archive.h"
 #include "setuplauncher/tar_member_name.h"
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 struct CheckingOutput final : TarOutput {
     bool open = false;

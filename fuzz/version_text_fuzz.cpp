@@ -8,16 +8,11 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/fuzz_check.h"
 #include "launchcore/java_version_text.h"
 #include "launchcore/version_rules.h"
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        __builtin_trap();
-}
 
 void checkOrder(std::string_view a, std::string_view b)
 {
