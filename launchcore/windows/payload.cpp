@@ -81,7 +81,7 @@ int extractPayload(bool createDirectory)
         return 1;
     }
 
-    const std::string base = extractionDirectory();
+    const std::string& base = extractionDirectory();
     for (const std::string& name : names) {
         createNameDirectories(base, name);
         const std::string target = base + "\\" + name;

@@ -57,6 +57,7 @@ std::vector<std::wstring> processArguments()
     const wchar_t* commandLine = GetCommandLineW();
     splitCommandLine(toU16(commandLine ? commandLine : L""), split);
     std::vector<std::wstring> arguments;
+    arguments.reserve(split.size());
     for (const std::u16string& argument : split)
         arguments.push_back(toWide(argument));
     return arguments;

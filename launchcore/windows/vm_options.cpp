@@ -147,7 +147,7 @@ void addVersionSpecificOptions(OptionList& options, ClasspathSlots& slots)
 // code page comes back with "?", which no file system accepts, so the short name stands in.
 std::string listedName(const WIN32_FIND_DATAA& data)
 {
-    const std::string name = data.cFileName;
+    std::string name = data.cFileName;
     if (name.find('?') != std::string::npos && data.cAlternateFileName[0] != '\0')
         return data.cAlternateFileName;
     return name;

@@ -5,10 +5,10 @@
 #include <sddl.h>
 
 #include <atomic>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "launchcore/windows/base/console_output.h"
 #include "launchcore/windows/base/handles.h"
 #include "launchcore/windows/base/text_conversion.h"
 #include "natives/access_entry_rules.h"
@@ -67,8 +67,7 @@ DWORD grantAccess(const wchar_t* path, SE_OBJECT_TYPE type, PSID sid, DWORD acce
                                                 nullptr, &descriptor);
     const unique_local_mem ownedDescriptor(descriptor);
     if (read != ERROR_SUCCESS) {
-        std::printf("GetNamedSecurityInfo Error %u %s\n", static_cast<unsigned>(read), narrowAnsi(path).c_str());
-        std::fflush(stdout);
+        printConsole("GetNamedSecurityInfo Error %u %s\n", static_cast<unsigned>(read), narrowAnsi(path).c_str());
         // Without the old DACL the merge would hold the new entry alone, and writing that
         // would take every other account's access away.
         return read;
@@ -86,16 +85,14 @@ DWORD grantAccess(const wchar_t* path, SE_OBJECT_TYPE type, PSID sid, DWORD acce
     const DWORD merge = SetEntriesInAclW(1, &entry, dacl, &merged);
     const unique_local_mem ownedMerged(merged);
     if (merge != ERROR_SUCCESS) {
-        std::printf("SetEntriesInAcl Error %u\n", static_cast<unsigned>(merge));
-        std::fflush(stdout);
+        printConsole("SetEntriesInAcl Error %u\n", static_cast<unsigned>(merge));
         return merge;
     }
     std::wstring name(path);
     const DWORD write =
         g_setSecurityInfo.load()(name.data(), type, DACL_SECURITY_INFORMATION, nullptr, nullptr, merged, nullptr);
     if (write != ERROR_SUCCESS) {
-        std::printf("SetNamedSecurityInfo Error %u\n", static_cast<unsigned>(write));
-        std::fflush(stdout);
+        printConsole("SetNamedSecurityInfo Error %u\n", static_cast<unsigned>(write));
     }
     return write;
 }

@@ -5,8 +5,8 @@
 
 #include <atomic>
 #include <climits>
-#include <cstdio>
 
+#include "launchcore/windows/base/console_output.h"
 #include "launchcore/windows/base/handles.h"
 #include "natives/block_framing.h"
 #include "natives/windows/native_export.h"
@@ -79,8 +79,7 @@ SLDK_NATIVE_EXPORT(jboolean, Win32CommunicationBackend, connectNamedPipe0)(JNIEn
             break;
         Sleep(kRetryPauseMs);
     }
-    std::printf("could not connect named pipe %d\n", static_cast<int>(error));
-    std::fflush(stdout);
+    printConsole("could not connect named pipe %d\n", static_cast<int>(error));
     return JNI_FALSE;
 }
 
@@ -99,8 +98,7 @@ SLDK_NATIVE_EXPORT(jlong, Win32CommunicationBackend, connectClient0)(JNIEnv* env
             return handleToJava(pipe);
         const DWORD error = GetLastError();
         if (retry == kOpenRetries) {
-            std::printf("could not open file %d %S\n", static_cast<int>(error), name.wide());
-            std::fflush(stdout);
+            printConsole("could not open file %d %S\n", static_cast<int>(error), name.wide());
             return 0;
         }
         Sleep(kRetryPauseMs);

@@ -6,12 +6,12 @@
 #include <winternl.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "launchcore/windows/base/console_output.h"
 #include "launchcore/windows/base/handles.h"
 #include "launchcore/windows/base/late_binding.h"
 #include "natives/handle_records.h"
@@ -161,8 +161,7 @@ SLDK_NATIVE_EXPORT(jobjectArray, Win32Handle, list0)(JNIEnv* env, jobject)
         read = readHandleTable(querySystem, kHandleInformation, table);
     }
     if (read != TableRead::Read) {
-        printf("NtQuerySystemInformation failed!\n");
-        fflush(stdout);
+        printConsole("NtQuerySystemInformation failed!\n");
         return nullptr;
     }
     const std::vector<SystemHandleRecord> records = sixteenBitIds ? parseHandleTable(table.data(), table.size())
@@ -178,7 +177,7 @@ SLDK_NATIVE_EXPORT(jobjectArray, Win32Handle, list0)(JNIEnv* env, jobject)
             names.push_back(std::move(*name));
         }
     }
-    fflush(stdout);
+    flushConsole();
     return handleList(env, values, names);
 }
 
@@ -205,8 +204,7 @@ SLDK_NATIVE_EXPORT(jstring, Win32Handle, getDeviceName0)(JNIEnv* env, jobject, j
     const auto open = lateBound<OpenSymbolicLink>(L"ntdll.dll", "NtOpenSymbolicLinkObject");
     const auto query = lateBound<QuerySymbolicLink>(L"ntdll.dll", "NtQuerySymbolicLinkObject");
     if (!open || !query) {
-        printf("did not find functions\n");
-        fflush(stdout);
+        printConsole("did not find functions\n");
         return nullptr;
     }
     const JavaText name(env, linkName);
@@ -220,25 +218,22 @@ SLDK_NATIVE_EXPORT(jstring, Win32Handle, getDeviceName0)(JNIEnv* env, jobject, j
     HANDLE opened = nullptr;
     const LONG status = open(&opened, GENERIC_READ, &attributes);
     if (!succeeded(status)) {
-        printf("could not open link %S %p\n", name.wide(),
-               reinterpret_cast<void*>(static_cast<uintptr_t>(static_cast<ULONG>(status))));
-        fflush(stdout);
+        printConsole("could not open link %S %p\n", name.wide(),
+                     reinterpret_cast<void*>(static_cast<uintptr_t>(static_cast<ULONG>(status))));
         return nullptr;
     }
     const unique_handle link(opened);
     UNICODE_STRING target{};
     ULONG needed = 0;
     if (query(link.get(), &target, &needed) != kBufferTooSmall) {
-        printf("could not query link length %S\n", name.wide());
-        fflush(stdout);
+        printConsole("could not query link length %S\n", name.wide());
         return nullptr;
     }
     std::vector<wchar_t> buffer(needed / sizeof(wchar_t) + 1);
     target.Buffer = buffer.data();
     target.MaximumLength = static_cast<USHORT>(std::min<size_t>(buffer.size() * sizeof(wchar_t), 0xFFFE));
     if (!succeeded(query(link.get(), &target, nullptr))) {
-        printf("could not query link %S\n", name.wide());
-        fflush(stdout);
+        printConsole("could not query link %S\n", name.wide());
         return nullptr;
     }
     return newJavaString(env, std::wstring_view(target.Buffer, target.Length / sizeof(wchar_t)));

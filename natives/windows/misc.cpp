@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "launchcore/windows/base/console_output.h"
 #include "launchcore/windows/base/handles.h"
 #include "launchcore/windows/base/late_binding.h"
 #include "launchcore/windows/base/text_conversion.h"
@@ -117,6 +118,7 @@ jint closeAndWait(const std::vector<DWORD>& ids, DWORD timeoutMs)
     if (processes.empty() || processes.size() > MAXIMUM_WAIT_OBJECTS)
         return kWaitFailed;
     std::vector<HANDLE> waited;
+    waited.reserve(processes.size());
     for (const unique_handle& process : processes)
         waited.push_back(process.get());
     const DWORD count = static_cast<DWORD>(waited.size());
@@ -170,8 +172,7 @@ SLDK_NATIVE_EXPORT(jlong, Misc, getPhysicalMemory0)(JNIEnv*, jobject)
         memory.dwLength = sizeof memory;
         if (status(&memory))
             return static_cast<jlong>(memory.ullTotalPhys);
-        printf("error %d\n", static_cast<int>(GetLastError()));
-        fflush(stdout);
+        printConsole("error %d\n", static_cast<int>(GetLastError()));
     }
     MEMORYSTATUS memory{};
     memory.dwLength = sizeof memory;
@@ -260,14 +261,12 @@ SLDK_NATIVE_EXPORT(jobjectArray, Misc, getTopLevelWindows0)(JNIEnv* env, jobject
         return nullptr;
     const jmethodID constructor = env->GetMethodID(infoClass, "<init>", kWindowInfoClass.constructor);
     if (!constructor || exceptionPending(env)) {
-        fputs("window info constructor not found", stderr);
-        fflush(stderr);
+        writeConsoleBytes(stderr, "window info constructor not found");
         return nullptr;
     }
     LocalRef<jobjectArray> infos(env, env->NewObjectArray(static_cast<jsize>(windows.size()), infoClass, nullptr));
     if (!infos || exceptionPending(env)) {
-        fputs("could not create window info array", stderr);
-        fflush(stderr);
+        writeConsoleBytes(stderr, "could not create window info array");
         return nullptr;
     }
     jsize filled = 0;

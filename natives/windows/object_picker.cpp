@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
 #include <string>
 
+#include "launchcore/windows/base/console_output.h"
 #include "launchcore/windows/base/late_binding.h"
 #include "natives/windows/native_export.h"
 
@@ -148,8 +148,7 @@ SLDK_NATIVE_EXPORT(jobjectArray, ObjectPicker, show0)(JNIEnv* env, jobject, jboo
         return nullptr;
     const HWND parent = pickerParent(GetCurrentProcessId());
     if (!parent) {
-        std::printf("could not find window\n");
-        std::fflush(stdout);
+        printConsole("could not find window\n");
         return nullptr;
     }
     std::optional<std::vector<PickedObject>> selection;
@@ -166,7 +165,7 @@ SLDK_NATIVE_EXPORT(jobjectArray, ObjectPicker, show0)(JNIEnv* env, jobject, jboo
                 selection = selectionOf(data.get());
         }
     }
-    std::fflush(stdout);
+    flushConsole();
     if (!selection)
         return nullptr;
     return newPickerResults(env, *selection);

@@ -4,10 +4,10 @@
 
 #include <tlhelp32.h>
 
-#include <cstdio>
 #include <cwchar>
 #include <optional>
 
+#include "launchcore/windows/base/console_output.h"
 #include "launchcore/windows/base/handles.h"
 #include "launchcore/windows/base/late_binding.h"
 #include "launchcore/windows/base/system_text.h"
@@ -100,9 +100,9 @@ std::vector<std::u16string> processesBySnapshot()
     const auto next = lateBound<ProcessWalkFunction>(L"kernel32.dll", "Process32Next");
     const auto firstModule = lateBound<FirstModuleFunction>(L"kernel32.dll", "Module32FirstW");
     if (!snapshot || !first || !next) {
-        printf("could not load functions %p %p %p %p %p %d\n", reinterpret_cast<void*>(snapshot),
-               reinterpret_cast<void*>(first), reinterpret_cast<void*>(next), reinterpret_cast<void*>(firstModule),
-               static_cast<void*>(kernel), static_cast<int>(GetLastError()));
+        printConsole("could not load functions %p %p %p %p %p %d\n", reinterpret_cast<void*>(snapshot),
+                     reinterpret_cast<void*>(first), reinterpret_cast<void*>(next),
+                     reinterpret_cast<void*>(firstModule), static_cast<void*>(kernel), static_cast<int>(GetLastError()));
         return entries;
     }
     unique_file processes(snapshot(TH32CS_SNAPALL, 0));

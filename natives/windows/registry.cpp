@@ -6,13 +6,13 @@
 
 #include <shlobj.h>
 
-#include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <deque>
 #include <string>
 #include <vector>
 
+#include "launchcore/windows/base/console_output.h"
 #include "launchcore/windows/base/handles.h"
 #include "natives/multi_string.h"
 #include "natives/windows/native_export.h"
@@ -332,7 +332,7 @@ SLDK_NATIVE_EXPORT(jboolean, Registry, setValue0)
         return JNI_FALSE;
     const LONG result = RegSetValueExW(key.get(), name.wide(), 0, built.type, data, built.size);
     if (result != ERROR_SUCCESS) {
-        std::printf("no success %d\n", static_cast<int>(result));
+        printConsole("no success %d\n", static_cast<int>(result));
         return JNI_FALSE;
     }
     return JNI_TRUE;

@@ -1,11 +1,9 @@
 #include "servicelauncher/windows/scm_operations.h"
 
-#include <cstdarg>
-#include <cstdio>
-
 #include "launchcore/configuration_entries.h"
 #include "launchcore/windows/messages/message_texts.h"
 #include "launchcore/windows/log/diagnostic_log.h"
+#include "launchcore/windows/base/console_output.h"
 #include "launchcore/windows/base/handles.h"
 #include "launchcore/windows/base/late_binding.h"
 #include "launchcore/windows/process_paths.h"
@@ -70,15 +68,6 @@ void setServiceDescription(SC_HANDLE service)
 }
 
 } // namespace
-
-void printConsole(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stdout, format, args);
-    va_end(args);
-    std::fflush(stdout);
-}
 
 int installService(DWORD startType)
 {

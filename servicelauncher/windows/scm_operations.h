@@ -38,5 +38,3 @@ int startService(const std::vector<std::wstring>& arguments);
 // 0 running, 3 not running, 1 error.
 int printServiceStatus();
 
-// 8-bit text on standard output, flushed at once (the process may end through ExitProcess).
-void printConsole(const char* format, ...);

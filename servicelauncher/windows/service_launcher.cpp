@@ -16,6 +16,7 @@
 #include "launchcore/windows/single_instance.h"
 #include "launchcore/windows/startup.h"
 #include "launchcore/windows/state/launcher_state.h"
+#include "launchcore/windows/base/console_output.h"
 #include "launchcore/windows/base/text_conversion.h"
 #include "servicelauncher/service_commands.h"
 #include "servicelauncher/windows/scm_operations.h"
@@ -140,6 +141,7 @@ int serviceLauncherMain(HMODULE module)
     }
     const ServiceInvocation invocation = classifyServiceArguments(split);
     std::vector<std::wstring> arguments;
+    arguments.reserve(split.size());
     for (const std::u16string& argument : split)
         arguments.push_back(toWide(argument));
     setArgumentVector(std::move(arguments));

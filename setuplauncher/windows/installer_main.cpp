@@ -223,14 +223,15 @@ void restorePackedPayloadFiles()
 // caller that extracts the rest itself. The extraction directory stays.
 [[noreturn]] void writeUnextractedPositionAndExit()
 {
-    FILE* file = fopen("unextracted.txt", "w");
-    if (!file) {
-        logError(L"Could not write file with unextracted position");
-        fatalMessage(kInternalErrorMessage, "71");
+    if (FILE* file = fopen("unextracted.txt", "w")) {
+        const bool written = fprintf(file, "%d", static_cast<int>(unextractedPosition())) > 0;
+        if (fclose(file) == 0 && written)
+            ExitProcess(0);
+        // The caller would read a part of the number as another position.
+        DeleteFileA("unextracted.txt");
     }
-    fprintf(file, "%d", static_cast<int>(unextractedPosition()));
-    fclose(file);
-    ExitProcess(0);
+    logError(L"Could not write file with unextracted position");
+    fatalMessage(kInternalErrorMessage, "71");
 }
 
 // The work of the progress window's thread. Started without window, the window comes up

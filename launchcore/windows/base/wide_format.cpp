@@ -1,5 +1,6 @@
 #include "launchcore/windows/base/wide_format.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <vector>
@@ -42,7 +43,8 @@ std::string formatNarrow(const char* format, ...)
     std::string text;
     if (needed > 0) {
         text.resize(static_cast<size_t>(needed));
-        std::vsnprintf(text.data(), text.size() + 1, format, args);
+        const int written = std::vsnprintf(text.data(), text.size() + 1, format, args);
+        text.resize(written > 0 ? std::min(static_cast<size_t>(written), text.size()) : 0);
     }
     va_end(args);
     return text;

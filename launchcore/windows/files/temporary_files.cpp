@@ -11,7 +11,7 @@
 
 std::string tempFileName()
 {
-    const std::string directory = temporaryDirectoryAnsi();
+    const std::string& directory = temporaryDirectoryAnsi();
     if (directory.empty())
         return {};
     logLine(L"tempPath is %S", directory.c_str());

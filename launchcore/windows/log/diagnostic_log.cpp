@@ -79,15 +79,26 @@ bool environmentSaysYes(const wchar_t* name)
     return length == 3 && value[0] == L'y' && value[1] == L'e' && value[2] == L's';
 }
 
+// A line the log cannot take has nowhere else to go, so the stream's answers are not checked.
+void putLogText(const std::wstring& text)
+{
+    (void)fputws(text.c_str(), g_stream);
+    (void)fflush(g_stream);
+}
+
+void closeLogStream()
+{
+    (void)fclose(g_stream);
+    g_stream = nullptr;
+}
+
 void deleteLogAtExit()
 {
     LockHolder hold;
     if (g_pathRequested || g_keepLog || !g_hasLogPath)
         return;
-    if (g_stream) {
-        fclose(g_stream);
-        g_stream = nullptr;
-    }
+    if (g_stream)
+        closeLogStream();
     g_firstLineFile.reset();
     DeleteFileW(g_logPath.c_str());
 }
@@ -164,8 +175,9 @@ void setUpLog()
 {
     if (environmentSaysYes(L"VEXON_LOG") || environmentSaysYes(L"SEALDECK_LOG"))
         g_keepLog = true;
-    if (!g_keepLog)
-        atexit(deleteLogAtExit);
+    // Should the runtime library have no room to register the deletion, the log stays as if kept.
+    if (!g_keepLog && atexit(deleteLogAtExit) != 0)
+        g_keepLog = true;
 
     std::wstring directory = temporaryDirectoryWide();
     if (directory.empty())
@@ -178,7 +190,8 @@ void setUpLog()
     g_logPath = reserveLogName(directory, append, created);
     g_hasLogPath = true;
     const time_t now = time(nullptr);
-    const char* started = ctime(&now);
+    // Runs once, under the log's lock, and msvcrt keeps ctime's buffer per thread.
+    const char* started = ctime(&now); // NOLINT(concurrency-mt-unsafe)
     const std::wstring module = moduleFileName();
     const std::wstring header = formatWide(L"Started executable %s at %S\n", module.c_str(), started ? started : "\n");
     if (created) {
@@ -193,10 +206,8 @@ void setUpLog()
             g_logPath = kFallbackLogPath;
             g_stream = _wfopen(g_logPath.c_str(), L"w,ccs=UTF-8");
         }
-        if (g_stream) {
-            fputws(header.c_str(), g_stream);
-            fflush(g_stream);
-        }
+        if (g_stream)
+            putLogText(header);
     }
     g_startTime = static_cast<uint32_t>(millisecondsSince1601());
 }
@@ -218,9 +229,8 @@ void writeLogText(const std::wstring& line)
         g_stream = _wfopen(g_logPath.c_str(), L"a,ccs=UTF-8");
     if (!g_stream)
         return;
-    fputws(line.c_str(), g_stream);
-    fclose(g_stream);
-    g_stream = nullptr;
+    putLogText(line);
+    closeLogStream();
 }
 
 void writeLine(bool isError, const wchar_t* format, va_list args) noexcept

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "launchcore/windows/base/console_output.h"
 #include "launchcore/windows/base/process_launch.h"
 #include "launchcore/windows/base/system_text.h"
 #include "launchcore/windows/base/text_conversion.h"
@@ -75,10 +76,7 @@ void showError(const std::wstring& text)
     }
     HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
     if (!isUsableHandle(output) || GetFileType(output) != FILE_TYPE_CHAR) {
-        const std::string bytes = consoleBytes(shown);
-        fwrite(bytes.data(), 1, bytes.size(), stderr);
-        fputc('\n', stderr);
-        fflush(stderr);
+        writeConsoleBytes(stderr, consoleBytes(shown) + '\n');
         return;
     }
     writeConsoleWide(output, shown);
@@ -106,8 +104,7 @@ void writeConsole(const char* text)
         FlushFileBuffers(output);
         return;
     }
-    fwrite(text, 1, length, stdout);
-    fflush(stdout);
+    writeConsoleBytes(stdout, std::string_view(text, length));
 }
 
 bool guiErrorMode() { return g_guiErrorMode.load(); }
