@@ -32,7 +32,8 @@ row "integrity check" "$(figure 'check:')" "plain read of the same bytes" "$(fig
 row "runtime download" "$(figure 'installer (16 KiB reads, to disk):')" "plain socket client" \
     "$(figure 'plain socket (discarded):')"
 row "untar of the runtime archive" "$(figure 'untarArchive median:')" "GNU tar xzf" "$(figure 'GNU tar xzf median:')"
-row "service stop latency" "$(figure 'service stop latency (control sent to STOPPED): median')" "-" ""
+row "service stop latency" "$(figure 'service stop latency (control sent to STOPPED): median')" \
+    "a service that only stops" "$(figure 'stop latency of a service that only stops: median')"
 echo
 echo "(full output: $log)"
 exit $status
