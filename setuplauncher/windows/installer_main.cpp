@@ -225,10 +225,9 @@ void restorePackedPayloadFiles()
 {
     if (FILE* file = fopen("unextracted.txt", "w")) {
         const bool written = fprintf(file, "%d", static_cast<int>(unextractedPosition())) > 0;
+        // A part of the number would be read as another position: only a whole write counts.
         if (fclose(file) == 0 && written)
             ExitProcess(0);
-        // The caller would read a part of the number as another position.
-        DeleteFileA("unextracted.txt");
     }
     logError(L"Could not write file with unextracted position");
     fatalMessage(kInternalErrorMessage, "71");

@@ -210,6 +210,23 @@ TEST(InstallerScenario, ExtractAndExitWritesTheUnextractedPositionOnly)
     EXPECT_TRUE(extractionDirectories(installer.temp).empty());
 }
 
+// A position file that cannot be written is the internal error "71", and the directory with
+// the files goes as on any error.
+TEST(InstallerScenario, ExtractAndExitWithoutItsPositionFileEndsWithInternalError71)
+{
+    ScratchDirectory scratch;
+    const Installer installer = makeInstaller(scratch);
+    const std::wstring extracted = installer.launcher + L".test";
+    ASSERT_TRUE(CreateDirectoryW(extracted.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW((extracted + L"\\unextracted.txt").c_str(), nullptr));
+    const LauncherOutcome outcome = runInstaller(installer, {L"__sldk_extract_and_exit", L"-q"});
+    EXPECT_EQ(outcome.process.exitCode, 1u) << describe(outcome);
+    const std::string output = outcome.process.standardOutput + outcome.process.standardError;
+    EXPECT_NE(output.find("An internal error occurred (error code: 71)"), std::string::npos) << output;
+    EXPECT_TRUE(hasLogLine(singleLogText(outcome), "ERROR: Could not write file with unextracted position"));
+    EXPECT_EQ(GetFileAttributesW(extracted.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 // A language restart runs in the first run's directory when its files are there: no check,
 // no extraction; when one is missing, everything is extracted again into a fresh directory.
 TEST(InstallerScenario, LanguageRestartReusesItsDirectoryOnlyWhenTheFilesAreThere)
