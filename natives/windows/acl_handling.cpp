@@ -91,9 +91,8 @@ DWORD grantAccess(const wchar_t* path, SE_OBJECT_TYPE type, PSID sid, DWORD acce
     std::wstring name(path);
     const DWORD write =
         g_setSecurityInfo.load()(name.data(), type, DACL_SECURITY_INFORMATION, nullptr, nullptr, merged, nullptr);
-    if (write != ERROR_SUCCESS) {
+    if (write != ERROR_SUCCESS)
         printConsole("SetNamedSecurityInfo Error %u\n", static_cast<unsigned>(write));
-    }
     return write;
 }
 

@@ -4,6 +4,7 @@
 // stand-in's trace file travels in the configured VM options.
 #include "tests/windows/service_test_support.h"
 
+#include "testing/bench_support.h"
 #include "testing/standin_runtime.h"
 
 #include <gtest/gtest.h>
@@ -225,13 +226,6 @@ double stopAndMeasureMs(const std::wstring& name)
     }
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
 // The same stops of testing/plain_service, which reports STOPPED as soon as it is asked:
 // what the service manager costs, measured in the same run as the launcher's stops.
 std::vector<double> plainServiceStopLatencies(int cycles)
@@ -302,13 +296,13 @@ TEST(ServiceLoad, DISABLED_CyclesAndConcurrentServices)
     EXPECT_FALSE(serviceExists(configured));
 
     ASSERT_FALSE(latencies.empty());
-    const double launcherMedian = median(latencies);
+    const double launcherMedian = medianOf(latencies);
     std::printf("service stop latency (control sent to STOPPED): median %.1f ms, min %.1f ms, max %.1f ms over %zu stops\n",
                 launcherMedian, *std::min_element(latencies.begin(), latencies.end()),
                 *std::max_element(latencies.begin(), latencies.end()), latencies.size());
     const std::vector<double> plain = plainServiceStopLatencies(kCycles);
     ASSERT_FALSE(plain.empty());
-    std::printf("stop latency of a service that only stops: median %.1f ms over %zu stops\n", median(plain),
+    std::printf("stop latency of a service that only stops: median %.1f ms over %zu stops\n", medianOf(plain),
                 plain.size());
     RecordProperty("stop_latency_median_ms", static_cast<int>(launcherMedian + 0.5));
 }
